@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string_view>
+
+// Every name and key shared with the companion app, defined once.
+namespace corvane::contract {
+
+/// The App Group: name of the shared settings suite and of the shared container.
+inline constexpr std::string_view kAppGroupId = "group.Brenvo.Corvane";
+
+// Keys of the shared settings suite.
+inline constexpr std::string_view kMenuOptionsKey = "contextMenuOptions";
+inline constexpr std::string_view kSecuredDirectoriesKey = "securedDirectories";
+inline constexpr std::string_view kAppRunningKey = "appIsRunning";
+inline constexpr std::string_view kBatchRenameRequestKey = "batchRenameRequest";
+inline constexpr std::string_view kBatchRenameExecuteKey = "batchRenameExecuteRequest";
+inline constexpr std::string_view kBatchRenameResultKey = "batchRenameResult";
+
+// The options file in the App Group container.
+inline constexpr std::string_view kMenuOptionsFileName = "MenuOptions.plist";
+
+// Distributed notification names.
+inline constexpr std::string_view kBatchRenameRequestNotification = "Corvane.BatchRenameRequest";
+inline constexpr std::string_view kBatchRenameExecuteNotification = "Corvane.BatchRenameExecute";
+inline constexpr std::string_view kBatchRenameResultNotification = "Corvane.BatchRenameResult";
+inline constexpr std::string_view kHiddenFilesToggleNotification = "Corvane.HiddenFilesToggle";
+inline constexpr std::string_view kOpenInVSCodeNotification = "Corvane.OpenInVSCode";
+
+// Keys of the feedback record posted to the companion app.
+inline constexpr std::string_view kFeedbackMessageKey = "message";
+inline constexpr std::string_view kFeedbackIsErrorKey = "isError";
+
+} // namespace corvane::contract

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/plist_value.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace corvane {
+
+/// Which commands the context menu offers: option key to enabled flag, in the
+/// order the source listed them.
+class MenuOptions {
+public:
+    using Entry = std::pair<std::string, bool>;
+
+    MenuOptions() = default;
+    MenuOptions(std::initializer_list<Entry> entries);
+
+    /// The flag stored under `key`, or none when the key is absent.
+    std::optional<bool> find(std::string_view key) const;
+    void set(std::string key, bool enabled);
+
+    bool empty() const { return entries_.empty(); }
+    std::size_t size() const { return entries_.size(); }
+    const std::vector<Entry>& entries() const { return entries_; }
+
+    bool operator==(const MenuOptions&) const = default;
+
+private:
+    std::vector<Entry> entries_;
+};
+
+/// The built-in table: "newTextFile" on, the six other commands off.
+MenuOptions defaultMenuOptions();
+
+/// Applies the value rule to every entry of `source`, in its order: a boolean
+/// is kept as it is, a number counts as true when non-zero, anything else is
+/// skipped.
+MenuOptions menuOptionsFromDictionary(const PlistDictionary& source);
+
+/// The text form used in log lines: ["copyPath": true, "newTextFile": false],
+/// or [:] for the empty map.
+std::string describeMenuOptions(const MenuOptions& options);
+
+} // namespace corvane

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "extension/finder_sync.h"
+
+#include <glibmm/refptr.h>
+
+#include <iosfwd>
+#include <memory>
+
+namespace Gio::DBus {
+class Connection;
+}
+
+namespace corvane {
+
+class HostFinderSyncController;
+
+/// Builds and owns every Linux platform service the extension runs on.
+class LinuxPlatform {
+public:
+    LinuxPlatform(Glib::RefPtr<Gio::DBus::Connection> connection, std::ostream& log);
+    ~LinuxPlatform();
+
+    /// The services, handed to `FinderSync` by reference.
+    FinderSyncServices services();
+    /// The controller the host fills from each request of the file manager.
+    HostFinderSyncController& controller();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace corvane

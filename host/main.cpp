@@ -1,0 +1,80 @@
+// corvane-findersync: the extension process. Connects to the session bus,
+// creates the FinderSync object on the GLib main loop, serves the file manager
+// and runs until SIGINT or SIGTERM.
+
+#include "extension/finder_sync.h"
+#include "host/finder_service.h"
+#include "host/linux_platform.h"
+
+#include <giomm/dbusconnection.h>
+#include <giomm/init.h>
+#include <glib-unix.h>
+#include <glibmm/main.h>
+
+#include <csignal>
+#include <exception>
+#include <iostream>
+#include <optional>
+
+namespace {
+
+gboolean quitLoop(gpointer loop) {
+    static_cast<Glib::MainLoop*>(loop)->quit();
+    return G_SOURCE_CONTINUE;
+}
+
+int run() {
+    Gio::init();
+
+    Glib::RefPtr<Gio::DBus::Connection> connection;
+    try {
+        connection = Gio::DBus::Connection::get_sync(Gio::DBus::BusType::SESSION);
+    } catch (const Glib::Error& error) {
+        std::cerr << "corvane-findersync: cannot connect to the session bus: " << error.what()
+                  << '\n';
+        return 1;
+    }
+    // The bus going away must not kill the process before it has tidied up.
+    connection->set_exit_on_close(false);
+
+    auto loop = Glib::MainLoop::create();
+    guint sigint = g_unix_signal_add(SIGINT, quitLoop, loop.get());
+    guint sigterm = g_unix_signal_add(SIGTERM, quitLoop, loop.get());
+
+    {
+        corvane::LinuxPlatform platform(connection, std::cout);
+        std::optional<corvane::FinderSync> finderSync;
+        std::optional<corvane::FinderService> service;
+        // Start-up runs from the loop, like the extension host creating its
+        // principal object once the process is up.
+        Glib::signal_idle().connect_once([&] {
+            finderSync.emplace(platform.services());
+            service.emplace(connection, *finderSync, platform.controller());
+        });
+        loop->run();
+        service.reset();
+        finderSync.reset();
+    }
+
+    g_source_remove(sigint);
+    g_source_remove(sigterm);
+    try {
+        connection->flush_sync();
+    } catch (const Glib::Error&) {
+        // Nothing left to deliver to a bus that is gone.
+    }
+    return 0;
+}
+
+} // namespace
+
+int main() {
+    try {
+        return run();
+    } catch (const std::exception& e) {
+        std::cerr << "corvane-findersync: " << e.what() << '\n';
+    } catch (const Glib::Error& e) {
+        std::cerr << "corvane-findersync: " << e.what() << '\n';
+    }
+    return 1;
+}

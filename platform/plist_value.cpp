@@ -1,0 +1,43 @@
+#include "platform/plist_value.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+PlistDictionary::PlistDictionary(std::initializer_list<Entry> entries) {
+    for (const auto& [key, value] : entries)
+        set(key, value);
+}
+
+const PlistValue* PlistDictionary::find(std::string_view key) const {
+    auto it = std::find_if(entries_.begin(), entries_.end(),
+                           [&](const Entry& e) { return e.first == key; });
+    return it == entries_.end() ? nullptr : &it->second;
+}
+
+PlistValue* PlistDictionary::find(std::string_view key) {
+    return const_cast<PlistValue*>(std::as_const(*this).find(key));
+}
+
+void PlistDictionary::set(std::string key, PlistValue value) {
+    if (PlistValue* existing = find(key)) {
+        *existing = std::move(value);
+        return;
+    }
+    entries_.emplace_back(std::move(key), std::move(value));
+}
+
+bool PlistDictionary::remove(std::string_view key) {
+    auto it = std::find_if(entries_.begin(), entries_.end(),
+                           [&](const Entry& e) { return e.first == key; });
+    if (it == entries_.end())
+        return false;
+    entries_.erase(it);
+    return true;
+}
+
+bool PlistDictionary::operator==(const PlistDictionary& other) const {
+    return entries_ == other.entries_;
+}
+
+} // namespace corvane

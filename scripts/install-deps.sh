@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the project builds, runs and tests with.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libglibmm-2.68-dev libexpat1-dev libutf8proc-dev uuid-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  dbus-daemon libglib2.0-bin python3
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
