@@ -1,0 +1,162 @@
+#pragma once
+
+// Helpers for end-to-end tests: a private session bus, a temporary folder,
+// and child processes whose output is read in the background.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace corvane::testing {
+
+using namespace std::chrono_literals;
+
+/// A complete process environment, name to value.
+using Environment = std::map<std::string, std::string>;
+
+/// This process's own environment.
+Environment currentEnvironment();
+
+/// A fresh folder under $TMPDIR (or /tmp), removed recursively when destroyed.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    /// `path()` joined with `relative`.
+    std::string operator/(std::string_view relative) const;
+
+  private:
+    std::string path_;
+};
+
+/// Which output stream of a child process.
+enum class Stream { Stdout, Stderr };
+
+/// A child process started with its own environment. Its standard input is
+/// /dev/null; standard output and standard error are collected by a
+/// background thread, so the child never blocks on a full pipe. The child
+/// leads its own process group, which the destructor kills (SIGKILL) and reaps.
+class Process {
+  public:
+    /// Starts `argv[0]` (searched on PATH when it has no slash). Throws
+    /// std::runtime_error when the program cannot be started.
+    Process(std::vector<std::string> argv, Environment environment);
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    pid_t pid() const { return pid_; }
+
+    /// Waits until a complete line of `stream` with index `fromLine` or later
+    /// satisfies `predicate`; returns that line, or none on timeout or when
+    /// the stream ended without one.
+    std::optional<std::string> waitForLine(const std::function<bool(std::string_view)>& predicate,
+                                           std::chrono::milliseconds timeout = 10s,
+                                           Stream stream = Stream::Stdout,
+                                           std::size_t fromLine = 0);
+    /// Same, for the first line that contains `text`.
+    std::optional<std::string> waitForLine(std::string_view text,
+                                           std::chrono::milliseconds timeout = 10s,
+                                           Stream stream = Stream::Stdout,
+                                           std::size_t fromLine = 0);
+
+    /// The complete lines (without their line feed) read so far.
+    std::vector<std::string> lines(Stream stream = Stream::Stdout) const;
+    /// How many complete lines were read so far; a starting point for `waitForLine`.
+    std::size_t lineCount(Stream stream = Stream::Stdout) const;
+    /// Everything read so far, including an unfinished last line.
+    std::string output(Stream stream = Stream::Stdout) const;
+
+    /// Sends `signal` to the child itself.
+    void sendSignal(int signal);
+    /// Waits for the child to end and for its output to be read to the end.
+    /// Returns the exit code, or 128 + the signal number when a signal ended
+    /// it; none when it is still running after `timeout`.
+    std::optional<int> wait(std::chrono::milliseconds timeout = 10s);
+
+  private:
+    struct Buffer {
+        std::string data;
+        std::vector<std::string> lines;
+        std::size_t consumed = 0; // bytes of `data` already split into lines
+        bool ended = false;
+    };
+
+    void readLoop();
+    bool pollExit();
+    Buffer& buffer(Stream stream) { return stream == Stream::Stdout ? out_ : err_; }
+    const Buffer& buffer(Stream stream) const { return stream == Stream::Stdout ? out_ : err_; }
+
+    pid_t pid_ = -1;
+    std::optional<int> exitStatus_;
+    int outFd_ = -1;
+    int errFd_ = -1;
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    Buffer out_;
+    Buffer err_;
+    std::thread reader_;
+};
+
+/// What a finished command printed and how it ended.
+struct CommandResult {
+    /// Exit code, 128 + signal number, or -1 when it timed out (it was killed).
+    int exitStatus = -1;
+    std::string out;
+    std::string err;
+    bool timedOut = false;
+};
+
+/// Runs `argv` to its end (killing it after `timeout`) with `environment`.
+CommandResult runCommand(std::vector<std::string> argv, Environment environment,
+                         std::chrono::milliseconds timeout = 20s);
+
+/// A private D-Bus session bus: a child dbus-daemon with a configuration of
+/// its own (no service activation, so nothing on the machine is started by
+/// a call), listening in its own temporary folder. Stopped when destroyed.
+class PrivateBus {
+  public:
+    /// Throws std::runtime_error when the daemon does not come up.
+    PrivateBus();
+    ~PrivateBus();
+    PrivateBus(const PrivateBus&) = delete;
+    PrivateBus& operator=(const PrivateBus&) = delete;
+
+    /// The address for DBUS_SESSION_BUS_ADDRESS.
+    const std::string& address() const { return address_; }
+
+  private:
+    TempDir dir_;
+    std::unique_ptr<Process> daemon_;
+    std::string address_;
+};
+
+/// The environment for a program under test: this process's environment with
+/// DBUS_SESSION_BUS_ADDRESS of `bus`, CORVANE_GROUP_CONTAINERS=<dir>/containers,
+/// HOME=<dir>/home and the XDG base folders inside it (all created), GIO kept
+/// to local files and in-memory settings, and DISPLAY / WAYLAND_DISPLAY
+/// removed so that the programs take their no-desktop paths.
+Environment isolatedEnvironment(const PrivateBus& bus, const TempDir& dir);
+
+/// Points this process at `bus` (sets DBUS_SESSION_BUS_ADDRESS), so that
+/// in-process code connecting to the session bus uses it.
+void useBusInThisProcess(const PrivateBus& bus);
+
+} // namespace corvane::testing
