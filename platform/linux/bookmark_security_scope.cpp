@@ -1,1 +1,113 @@
-// Placeholder: filled in by its owner.
+#include "platform/linux/bookmark_security_scope.h"
+
+#include "platform/linux/plist_codec.h"
+#include "platform/linux/posix_io.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <sys/stat.h>
+
+namespace corvane {
+
+namespace {
+
+constexpr std::string_view kFormat = "corvane.bookmark";
+constexpr std::int64_t kVersion = 1;
+
+std::unexpected<Error> malformed(std::string_view why) {
+    return makeError("The bookmark data is malformed: " + std::string(why), EINVAL);
+}
+
+} // namespace
+
+Expected<std::string> makeBookmarkData(std::string_view absolutePath) {
+    if (absolutePath.empty() || absolutePath.front() != '/')
+        return makeError("Cannot make a bookmark: the path is not absolute", EINVAL);
+    if (!posix::isUsablePath(absolutePath))
+        return makeError("Cannot make a bookmark: the path holds a NUL byte", EINVAL);
+    std::string path = FileURL::fromPath(absolutePath).path();
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return posix::systemError("Cannot make a bookmark for " + path, errno);
+
+    PlistDictionary root;
+    root.set("format", PlistValue(std::string(kFormat)));
+    root.set("version", PlistValue(kVersion));
+    root.set("path", PlistValue(PlistData{path}));
+    root.set("device", PlistValue(static_cast<std::int64_t>(st.st_dev)));
+    root.set("inode", PlistValue(static_cast<std::int64_t>(st.st_ino)));
+    return plist::writeBinary(PlistValue(std::move(root)));
+}
+
+Expected<SecurityScope::Resolved>
+BookmarkSecurityScope::resolveBookmark(std::string_view bookmarkData) {
+    auto value = plist::read(bookmarkData);
+    if (!value)
+        return malformed("not a property list (" + value.error().description + ")");
+    if (!value->isDictionary())
+        return malformed("its root is not a dictionary");
+    const PlistDictionary& root = value->asDictionary();
+
+    const PlistValue* format = root.find("format");
+    if (!format || !format->isString() || format->asString() != kFormat)
+        return malformed("it is not a \"corvane.bookmark\"");
+    const PlistValue* version = root.find("version");
+    if (!version || !version->isInteger())
+        return malformed("\"version\" is missing or not an integer");
+    if (version->asInteger() != kVersion)
+        return malformed("version " + std::to_string(version->asInteger()) + " is not supported");
+    const PlistValue* pathValue = root.find("path");
+    if (!pathValue || !pathValue->isData())
+        return malformed("\"path\" is missing or not data");
+    const std::string& path = pathValue->asData().bytes;
+    if (path.empty() || path.front() != '/')
+        return malformed("\"path\" is not absolute");
+    if (!posix::isUsablePath(path))
+        return malformed("\"path\" holds a NUL byte");
+    const PlistValue* device = root.find("device");
+    const PlistValue* inode = root.find("inode");
+    if (!device || !device->isInteger())
+        return malformed("\"device\" is missing or not an integer");
+    if (!inode || !inode->isInteger())
+        return malformed("\"inode\" is missing or not an integer");
+
+    FileURL url = FileURL::fromPath(path);
+    struct stat st {};
+    if (::lstat(url.path().c_str(), &st) != 0) {
+        int err = errno;
+        if (err == ENOENT || err == ENOTDIR)
+            return makeError("The item at " + url.path() + " no longer exists", err);
+        return posix::systemError("Cannot reach the item at " + url.path(), err);
+    }
+    bool sameItem = static_cast<std::int64_t>(st.st_dev) == device->asInteger() &&
+                    static_cast<std::int64_t>(st.st_ino) == inode->asInteger();
+    return Resolved{std::move(url), !sameItem};
+}
+
+bool BookmarkSecurityScope::startAccessing(const FileURL& url) {
+    if (!posix::isUsablePath(url.path()))
+        return false;
+    struct stat st {};
+    if (::lstat(url.path().c_str(), &st) != 0)
+        return false;
+    std::lock_guard lock(mutex_);
+    ++accessCounts_[url.path()];
+    return true;
+}
+
+void BookmarkSecurityScope::stopAccessing(const FileURL& url) {
+    std::lock_guard lock(mutex_);
+    auto it = accessCounts_.find(url.path());
+    if (it == accessCounts_.end())
+        return;
+    if (--it->second <= 0)
+        accessCounts_.erase(it);
+}
+
+int BookmarkSecurityScope::accessCount(const FileURL& url) const {
+    std::lock_guard lock(mutex_);
+    auto it = accessCounts_.find(url.path());
+    return it == accessCounts_.end() ? 0 : it->second;
+}
+
+} // namespace corvane

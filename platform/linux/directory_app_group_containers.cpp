@@ -1,1 +1,62 @@
-// Placeholder: filled in by its owner.
+#include "platform/linux/directory_app_group_containers.h"
+
+#include "platform/linux/posix_io.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace corvane {
+
+namespace {
+
+std::string environmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+std::string homeFolder() {
+    std::string home = environmentValue("HOME");
+    if (!home.empty())
+        return home;
+    // No HOME (a service started with a scrubbed environment): ask the user database.
+    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
+        return entry->pw_dir;
+    return "/";
+}
+
+} // namespace
+
+DirectoryAppGroupContainers::DirectoryAppGroupContainers(std::string root) {
+    std::error_code ignored;
+    std::filesystem::path path(root);
+    if (path.is_relative())
+        path = std::filesystem::absolute(path, ignored);
+    root_ = FileURL::fromPath(path.string()).path();
+}
+
+std::string DirectoryAppGroupContainers::rootFromEnvironment() {
+    if (std::string explicitRoot = environmentValue("CORVANE_GROUP_CONTAINERS");
+        !explicitRoot.empty())
+        return explicitRoot;
+    // Relative XDG values are invalid and are ignored, as the XDG rules say.
+    if (std::string dataHome = environmentValue("XDG_DATA_HOME");
+        !dataHome.empty() && dataHome.front() == '/')
+        return FileURL::fromPath(dataHome).appending("corvane/group-containers").path();
+    return FileURL::fromPath(homeFolder())
+        .appending(".local/share/corvane/group-containers")
+        .path();
+}
+
+std::optional<FileURL> DirectoryAppGroupContainers::containerURL(std::string_view groupId) {
+    if (groupId.empty() || groupId == "." || groupId == ".." ||
+        groupId.find('/') != std::string_view::npos || groupId.find('\0') != std::string_view::npos)
+        return std::nullopt;
+    FileURL container = FileURL::fromPath(root_).appending(groupId);
+    if (!posix::makeDirectories(container.path(), 0700))
+        return std::nullopt;
+    return container;
+}
+
+} // namespace corvane

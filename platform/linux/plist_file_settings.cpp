@@ -1,1 +1,179 @@
-// Placeholder: filled in by its owner.
+#include "platform/linux/plist_file_settings.h"
+
+#include "platform/linux/plist_codec.h"
+#include "platform/linux/posix_io.h"
+
+#include <cerrno>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace corvane {
+
+namespace {
+
+enum class FileState { Missing, Good, Unreadable };
+
+struct LoadedFile {
+    FileState state = FileState::Missing;
+    PlistDictionary root;
+};
+
+/// Reads the suite file. Fails only where the file may hold good data that we
+/// cannot see (it cannot be opened), so a writer must not replace it.
+Expected<LoadedFile> loadFile(const std::string& path) {
+    auto bytes = posix::readFile(path, posix::kMaxPropertyListFileSize);
+    if (!bytes) {
+        switch (bytes.error().code) {
+        case ENOENT:
+            return LoadedFile{};
+        case EFBIG:
+        case EINVAL:
+            return LoadedFile{FileState::Unreadable, {}};
+        default:
+            return std::unexpected(bytes.error());
+        }
+    }
+    auto value = plist::read(*bytes);
+    if (!value || !value->isDictionary())
+        return LoadedFile{FileState::Unreadable, {}};
+    return LoadedFile{FileState::Good, std::move(value->asDictionary())};
+}
+
+std::string utcTimestamp() {
+    std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    ::gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+    return text;
+}
+
+/// Renames an unreadable suite file out of the way, never over an earlier one.
+Expected<void> keepUnreadableFile(const std::string& path) {
+    const std::string base = path + ".unreadable-" + utcTimestamp();
+    for (int n = 1; n <= 1000; ++n) {
+        std::string kept = n == 1 ? base : base + "-" + std::to_string(n);
+        auto moved = posix::renameNoReplace(path, kept);
+        if (moved || moved.error().code == ENOENT)
+            return {};
+        if (moved.error().code != EEXIST)
+            return std::unexpected(moved.error());
+    }
+    return posix::systemError("Cannot keep the unreadable settings file " + path, EEXIST);
+}
+
+/// Temporary files are only ever present while their writer holds the lock;
+/// any found by the lock holder were left by a writer that was killed.
+void removeAbandonedTempFiles(const std::string& folder, const std::string& prefix) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        std::string_view name(entry->d_name);
+        if (name.starts_with(prefix))
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+} // namespace
+
+PlistFileSettingsSuite::PlistFileSettingsSuite(std::string filePath)
+    : filePath_(std::move(filePath)) {
+    FileURL url = FileURL::fromPath(filePath_);
+    folder_ = url.parent().path();
+    fileName_ = url.lastPathComponent();
+    synchronize();
+}
+
+std::optional<PlistValue> PlistFileSettingsSuite::objectForKey(std::string_view key) const {
+    if (const PlistValue* value = snapshot_.find(key))
+        return *value;
+    return std::nullopt;
+}
+
+bool PlistFileSettingsSuite::synchronize() {
+    auto loaded = loadFile(filePath_);
+    if (!loaded || loaded->state == FileState::Unreadable) {
+        snapshot_ = {};
+        return false;
+    }
+    snapshot_ = std::move(loaded->root);
+    return true;
+}
+
+Expected<void> PlistFileSettingsSuite::setObject(const PlistValue& value, std::string_view key) {
+    return update([&](PlistDictionary& root) { root.set(std::string(key), value); });
+}
+
+Expected<void> PlistFileSettingsSuite::removeObject(std::string_view key) {
+    return update([&](PlistDictionary& root) { root.remove(key); });
+}
+
+template <typename Change> Expected<void> PlistFileSettingsSuite::update(Change&& change) {
+    const std::string lockPath = filePath_ + ".lock";
+    posix::UniqueFd lock(
+        ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600));
+    if (!lock)
+        return posix::systemError("Cannot open the settings lock " + lockPath, errno);
+    while (::flock(lock.get(), LOCK_EX) != 0) {
+        if (errno != EINTR)
+            return posix::systemError("Cannot lock the settings file " + filePath_, errno);
+    }
+
+    const std::string tempPrefix = fileName_ + ".tmp-";
+    removeAbandonedTempFiles(folder_, tempPrefix);
+
+    auto loaded = loadFile(filePath_);
+    if (!loaded)
+        return std::unexpected(loaded.error());
+    if (loaded->state == FileState::Unreadable) {
+        if (auto kept = keepUnreadableFile(filePath_); !kept)
+            return std::unexpected(kept.error());
+    }
+    PlistDictionary root = std::move(loaded->root);
+    change(root);
+
+    auto encoded = plist::writeBinary(PlistValue(root));
+    if (!encoded)
+        return makeError("Cannot store settings in " + filePath_ + ": " +
+                             encoded.error().description,
+                         encoded.error().code);
+
+    auto temp = posix::createTempFile(folder_, tempPrefix, 0600);
+    if (!temp)
+        return std::unexpected(temp.error());
+    auto discard = [&](Error error) -> Expected<void> {
+        temp->fd.reset();
+        ::unlink(temp->path.c_str());
+        return std::unexpected(std::move(error));
+    };
+    if (auto written = posix::writeAll(temp->fd.get(), *encoded, temp->path); !written)
+        return discard(written.error());
+    if (::fsync(temp->fd.get()) != 0)
+        return discard(posix::systemError("Cannot write " + temp->path, errno).error());
+    temp->fd.reset();
+    // A plain rename: replacing the previous file is the point, and it is atomic.
+    if (::rename(temp->path.c_str(), filePath_.c_str()) != 0)
+        return discard(posix::systemError("Cannot replace " + filePath_, errno).error());
+    posix::syncFolder(folder_);
+
+    snapshot_ = std::move(root);
+    return {};
+}
+
+std::unique_ptr<SettingsSuite> PlistFileSettingsProvider::openSuite(std::string_view suiteName) {
+    auto container = containers_.containerURL(suiteName);
+    if (!container)
+        return nullptr;
+    FileURL preferences = container->appending("Library").appending("Preferences");
+    if (!posix::makeDirectories(preferences.path(), 0700))
+        return nullptr;
+    return std::make_unique<PlistFileSettingsSuite>(
+        preferences.appending(std::string(suiteName) + ".plist").path());
+}
+
+} // namespace corvane

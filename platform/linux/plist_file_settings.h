@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/app_group.h"
+#include "platform/settings.h"
+
+#include <string>
+
+namespace corvane {
+
+/// One settings suite kept as a binary property list, `<folder>/<suite>.plist`.
+///
+/// Reads come from a snapshot taken when the suite is opened and at each
+/// `synchronize`. A missing file is an empty suite; a file that cannot be read
+/// or parsed, or whose root is not a dictionary, reads as empty as well.
+///
+/// Each write holds an exclusive flock on `<suite>.plist.lock` (the data file
+/// itself is replaced by rename, so it cannot carry the lock), re-reads the
+/// file, applies the change, writes a temporary file in the same folder,
+/// fsyncs it and renames it into place. Writers in other processes therefore
+/// never lose each other's keys, and a writer killed at any moment leaves the
+/// previous or the new file, never a torn one. A file found unreadable at a
+/// write is kept as `<suite>.plist.unreadable-<UTC time>` before it is replaced.
+class PlistFileSettingsSuite : public SettingsSuite {
+  public:
+    /// The suite stored at `filePath`; takes the first snapshot.
+    explicit PlistFileSettingsSuite(std::string filePath);
+
+    std::optional<PlistValue> objectForKey(std::string_view key) const override;
+    Expected<void> setObject(const PlistValue& value, std::string_view key) override;
+    Expected<void> removeObject(std::string_view key) override;
+    /// False when the file exists but could not be read or parsed; the
+    /// snapshot is then empty.
+    bool synchronize() override;
+
+    const std::string& filePath() const { return filePath_; }
+
+  private:
+    template <typename Change> Expected<void> update(Change&& change);
+
+    std::string filePath_;
+    std::string folder_;
+    std::string fileName_;
+    PlistDictionary snapshot_;
+};
+
+/// Opens suites in App Group containers: the suite named `S` lives in the
+/// container of the App Group `S`, at `Library/Preferences/S.plist`.
+class PlistFileSettingsProvider : public SettingsProvider {
+  public:
+    explicit PlistFileSettingsProvider(AppGroupContainers& containers) : containers_(containers) {}
+
+    /// None when the container is unavailable or its Library/Preferences
+    /// folder cannot be made.
+    std::unique_ptr<SettingsSuite> openSuite(std::string_view suiteName) override;
+
+  private:
+    AppGroupContainers& containers_;
+};
+
+} // namespace corvane

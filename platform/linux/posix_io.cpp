@@ -1,0 +1,178 @@
+#include "platform/linux/posix_io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvane::posix {
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+        reset();
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+int UniqueFd::release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+void UniqueFd::reset() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+std::unexpected<Error> systemError(std::string_view what, int err) {
+    std::string text(what);
+    text += ": ";
+    text += std::strerror(err);
+    return makeError(std::move(text), err);
+}
+
+bool isUsablePath(std::string_view path) {
+    return !path.empty() && path.find('\0') == std::string_view::npos;
+}
+
+Expected<std::string> readFile(const std::string& path, std::size_t maxBytes) {
+    // O_NONBLOCK so that opening a FIFO does not wait for a writer.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd)
+        return systemError("Cannot open " + path, errno);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        return systemError("Cannot inspect " + path, errno);
+    if (S_ISDIR(st.st_mode))
+        return systemError("Cannot read " + path, EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return makeError("Cannot read " + path + ": not a regular file", EINVAL);
+    if (static_cast<std::size_t>(st.st_size) > maxBytes)
+        return systemError("Cannot read " + path, EFBIG);
+
+    std::string bytes;
+    bytes.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t filled = 0;
+    for (;;) {
+        // The file may have grown since fstat: keep reading up to one byte past the cap.
+        if (filled == bytes.size()) {
+            if (bytes.size() > maxBytes)
+                return systemError("Cannot read " + path, EFBIG);
+            bytes.resize(std::min(maxBytes + 1, std::max<std::size_t>(bytes.size() * 2, 4096)));
+        }
+        ssize_t n = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return systemError("Cannot read " + path, errno);
+        }
+        if (n == 0)
+            break;
+        filled += static_cast<std::size_t>(n);
+    }
+    if (filled > maxBytes)
+        return systemError("Cannot read " + path, EFBIG);
+    bytes.resize(filled);
+    return bytes;
+}
+
+Expected<void> makeDirectories(const std::string& path, mode_t mode) {
+    if (!isUsablePath(path))
+        return makeError("Cannot create folder: the path is empty or holds a NUL byte", EINVAL);
+    std::size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = path.find('/', pos + 1);
+        std::string prefix = path.substr(0, pos);
+        if (prefix.empty() || prefix.back() == '/')
+            continue;
+        if (::mkdir(prefix.c_str(), mode) == 0)
+            continue;
+        int err = errno;
+        if (err != EEXIST)
+            return systemError("Cannot create folder " + prefix, err);
+        struct stat st {};
+        if (::stat(prefix.c_str(), &st) != 0)
+            return systemError("Cannot create folder " + prefix, errno);
+        if (!S_ISDIR(st.st_mode))
+            return systemError("Cannot create folder " + prefix, ENOTDIR);
+    }
+    return {};
+}
+
+Expected<void> writeAll(int fd, std::string_view bytes, std::string_view path) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return systemError("Cannot write " + std::string(path), errno);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return {};
+}
+
+Expected<TempFile> createTempFile(const std::string& folder, std::string_view prefix, mode_t mode) {
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string base = folder;
+    if (base.empty() || base.back() != '/')
+        base += '/';
+    base += prefix;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // Fresh kernel randomness each time: a generator state would be
+        // duplicated into every forked child.
+        unsigned char noise[10] = {};
+        if (::getrandom(noise, sizeof noise, 0) != static_cast<ssize_t>(sizeof noise))
+            for (std::size_t i = 0; i < sizeof noise; ++i)
+                noise[i] = static_cast<unsigned char>(::getpid() + attempt * 31 + i * 7);
+        std::string path = base;
+        for (unsigned char byte : noise)
+            path += kLetters[byte % (sizeof kLetters - 1)];
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (fd >= 0)
+            return TempFile{UniqueFd(fd), std::move(path)};
+        if (errno != EEXIST)
+            return systemError("Cannot create a temporary file in " + folder, errno);
+    }
+    return systemError("Cannot create a temporary file in " + folder, EEXIST);
+}
+
+Expected<void> renameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return {};
+    int err = errno;
+    if (err != EINVAL && err != ENOSYS)
+        return systemError("Cannot move " + from + " to " + to, err);
+
+    // The file system has no RENAME_NOREPLACE. link() refuses a taken name
+    // atomically; it cannot move folders, which then fail with the original error.
+    struct stat st {};
+    if (::lstat(from.c_str(), &st) != 0)
+        return systemError("Cannot move " + from + " to " + to, errno);
+    if (S_ISDIR(st.st_mode))
+        return systemError("Cannot move " + from + " to " + to, err);
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return systemError("Cannot move " + from + " to " + to, errno);
+    if (::unlink(from.c_str()) != 0) {
+        int unlinkErr = errno;
+        ::unlink(to.c_str());
+        return systemError("Cannot move " + from + " to " + to, unlinkErr);
+    }
+    return {};
+}
+
+void syncFolder(const std::string& folder) {
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd)
+        ::fsync(fd.get());
+}
+
+} // namespace corvane::posix
