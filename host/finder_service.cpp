@@ -1,1 +1,143 @@
-// Placeholder: filled in by its owner.
+#include "host/finder_service.h"
+
+#include "extension/finder_sync.h"
+#include "platform/linux/finder_bus_protocol.h"
+#include "platform/linux/host_finder_sync_controller.h"
+
+#include <gio/gio.h>
+#include <giomm/dbusconnection.h>
+#include <giomm/dbusintrospection.h>
+#include <giomm/dbusmethodinvocation.h>
+
+#include <csignal>
+#include <exception>
+#include <iostream>
+#include <string_view>
+
+namespace corvane {
+
+namespace {
+
+using Invocation = Glib::RefPtr<Gio::DBus::MethodInvocation>;
+
+void replyError(const Invocation& invocation, const char* name, std::string_view message) {
+    // The message travels as a D-Bus string: never pass on bytes that are not UTF-8.
+    const bool valid =
+        g_utf8_validate(message.data(), static_cast<gssize>(message.size()), nullptr);
+    invocation->return_dbus_error(name, valid ? Glib::ustring(message.data(), message.size())
+                                              : Glib::ustring("the request failed"));
+}
+
+/// Stops the process through the host's own SIGTERM handling, so it tears
+/// down as on any other stop.
+void stopProcess(std::string_view reason) {
+    std::cerr << "corvane-findersync: " << reason << '\n';
+    std::cerr.flush();
+    std::raise(SIGTERM);
+}
+
+} // namespace
+
+struct FinderService::Impl {
+    Impl(Glib::RefPtr<Gio::DBus::Connection> conn, FinderSync& sync, HostFinderSyncController& ctrl)
+        : connection(std::move(conn)), finderSync(sync), controller(ctrl),
+          vtable(sigc::mem_fun(*this, &Impl::onMethodCall)) {}
+
+    Glib::RefPtr<Gio::DBus::Connection> connection;
+    FinderSync& finderSync;
+    HostFinderSyncController& controller;
+    // Registered with the connection: it must outlive the registration.
+    Gio::DBus::InterfaceVTable vtable;
+    guint registrationId = 0;
+    guint ownerId = 0;
+
+    void onMethodCall(const Glib::RefPtr<Gio::DBus::Connection>& /*connection*/,
+                      const Glib::ustring& /*sender*/, const Glib::ustring& /*objectPath*/,
+                      const Glib::ustring& /*interfaceName*/, const Glib::ustring& methodName,
+                      const Glib::VariantContainerBase& parameters, const Invocation& invocation) {
+        // An exception escaping this slot would leave the caller without a
+        // reply; every reply is sent as the last step, so at most one goes out.
+        try {
+            if (methodName == finderbus::kGetMenu)
+                getMenu(parameters, invocation);
+            else if (methodName == finderbus::kPerformAction)
+                performAction(parameters, invocation);
+            else
+                replyError(invocation, "org.freedesktop.DBus.Error.UnknownMethod",
+                           "no such method");
+        } catch (const std::exception& e) {
+            // Glib::Error is a std::exception too.
+            replyError(invocation, finderbus::kFailedError, e.what());
+        }
+    }
+
+    void getMenu(const Glib::VariantContainerBase& parameters, const Invocation& invocation) {
+        Expected<finderbus::MenuRequest> request = finderbus::decodeMenuRequest(parameters);
+        if (!request) {
+            replyError(invocation, finderbus::kInvalidArgsError, request.error().description);
+            return;
+        }
+        controller.setRequestContext(std::move(request->context.targeted),
+                                     std::move(request->context.selected));
+        std::optional<Menu> menu = finderSync.menuForMenuKind(request->menuKind);
+        Expected<Glib::VariantContainerBase> reply = finderbus::encodeMenuReply(menu);
+        if (!reply) {
+            replyError(invocation, finderbus::kFailedError, reply.error().description);
+            return;
+        }
+        invocation->return_value(*reply);
+    }
+
+    void performAction(const Glib::VariantContainerBase& parameters, const Invocation& invocation) {
+        Expected<finderbus::ActionRequest> request = finderbus::decodeActionRequest(parameters);
+        if (!request) {
+            replyError(invocation, finderbus::kInvalidArgsError, request.error().description);
+            return;
+        }
+        controller.setRequestContext(std::move(request->context.targeted),
+                                     std::move(request->context.selected));
+        if (!finderSync.respondsToSelector(request->selector) ||
+            !finderSync.performAction(request->selector)) {
+            replyError(invocation, finderbus::kUnknownActionError,
+                       "no action for the selector " + request->selector);
+            return;
+        }
+        invocation->return_value(Glib::VariantContainerBase(g_variant_new_tuple(nullptr, 0)));
+    }
+
+    static void onNameLost(GDBusConnection* connection, const gchar* name, gpointer) {
+        if (connection == nullptr)
+            stopProcess(std::string("lost the session bus connection before owning ") + name);
+        else
+            stopProcess(std::string("cannot own the bus name ") + name +
+                        ": another process owns it");
+    }
+};
+
+FinderService::FinderService(Glib::RefPtr<Gio::DBus::Connection> connection, FinderSync& finderSync,
+                             HostFinderSyncController& controller)
+    : impl_(std::make_unique<Impl>(std::move(connection), finderSync, controller)) {
+    try {
+        Glib::RefPtr<Gio::DBus::NodeInfo> node =
+            Gio::DBus::NodeInfo::create_for_xml(finderbus::kIntrospectionXml);
+        impl_->registrationId = impl_->connection->register_object(
+            finderbus::kObjectPath, node->lookup_interface(finderbus::kInterface), impl_->vtable);
+    } catch (const Glib::Error& e) {
+        stopProcess(std::string("cannot serve ") + finderbus::kObjectPath + ": " + e.what());
+        return;
+    }
+    // Without queueing: a second instance must not wait in line and take over
+    // later, it stops at once.
+    impl_->ownerId = g_bus_own_name_on_connection(impl_->connection->gobj(), finderbus::kBusName,
+                                                  G_BUS_NAME_OWNER_FLAGS_DO_NOT_QUEUE, nullptr,
+                                                  &Impl::onNameLost, impl_.get(), nullptr);
+}
+
+FinderService::~FinderService() {
+    if (impl_->ownerId != 0)
+        g_bus_unown_name(impl_->ownerId);
+    if (impl_->registrationId != 0)
+        impl_->connection->unregister_object(impl_->registrationId);
+}
+
+} // namespace corvane

@@ -12,6 +12,8 @@ struct MenuImage {
     /// What the desktop shows for the symbol (a freedesktop icon name on Linux).
     std::string iconName;
     bool isTemplate = false;
+    /// What assistive technology reads for the image (the item's title).
+    std::string accessibilityDescription{};
     bool operator==(const MenuImage&) const = default;
 };
 

@@ -1,1 +1,73 @@
-// Placeholder: filled in by its owner.
+#include "extension/menu/menu_builder.h"
+
+namespace corvane {
+
+const std::array<MenuCommand, 7>& menuCommands() {
+    static const std::array<MenuCommand, 7> commands{{
+        {"newTextFile", "New Text File", "createNewTextFile:", "doc.badge.plus",
+         ShowRule::UnlessSwitchedOff, EnabledRule::Always},
+        {"newTerminalHere", "New Terminal Here", "openTerminalHere:", "terminal",
+         ShowRule::WhenSwitchedOn, EnabledRule::Always},
+        {"newITermHere", "New iTerm2 Window Here", "openITermHere:", "terminal.fill",
+         ShowRule::WhenSwitchedOn, EnabledRule::WhenITermInstalled},
+        {"copyPath", "Copy Path", "copyPath:", "doc.on.doc", ShowRule::WhenSwitchedOn,
+         EnabledRule::Always},
+        {"batchRename", "Batch Rename", "batchRenameItems:", "text.cursor",
+         ShowRule::WhenSwitchedOn, EnabledRule::Always},
+        {"toggleHiddenFiles", "Show/Hide Hidden Files", "toggleHiddenFiles:", "eye",
+         ShowRule::WhenSwitchedOn, EnabledRule::Always},
+        {"openInVSCode", "Open in Visual Studio Code",
+         "openInVSCode:", "chevron.left.forwardslash.chevron.right", ShowRule::WhenSwitchedOn,
+         EnabledRule::WhenVSCodeInstalled},
+    }};
+    return commands;
+}
+
+bool isCommandShown(const MenuCommand& command, const MenuOptions& options) {
+    std::optional<bool> flag = options.find(command.optionKey);
+    switch (command.show) {
+    case ShowRule::UnlessSwitchedOff:
+        return flag.value_or(true);
+    case ShowRule::WhenSwitchedOn:
+        return flag.value_or(false);
+    }
+    return false;
+}
+
+std::optional<std::string> settingsStatusFor(const SettingsFacts& facts) {
+    if (facts.sharedOptionsPresent || facts.optionsFileExists)
+        return std::nullopt;
+    return std::string(facts.containerAvailable ? kSettingsNotFoundMessage
+                                                : kSettingsUnavailableMessage);
+}
+
+Menu buildMenu(const MenuOptions& options, const std::optional<std::string>& settingsStatus,
+               const MenuEnvironment& environment) {
+    Menu menu;
+    if (settingsStatus) {
+        MenuItem status;
+        status.title = *settingsStatus;
+        status.enabled = false;
+        menu.items.push_back(std::move(status));
+        menu.items.push_back(MenuItem::separator());
+    }
+    for (const MenuCommand& command : menuCommands()) {
+        if (!isCommandShown(command, options))
+            continue;
+        MenuItem item = environment.makeItem(command.title, command.action, command.symbolName);
+        switch (command.enabled) {
+        case EnabledRule::Always:
+            break;
+        case EnabledRule::WhenITermInstalled:
+            item.enabled = environment.iTermInstalled();
+            break;
+        case EnabledRule::WhenVSCodeInstalled:
+            item.enabled = environment.vsCodeInstalled();
+            break;
+        }
+        menu.items.push_back(std::move(item));
+    }
+    return menu;
+}
+
+} // namespace corvane
