@@ -2,6 +2,8 @@
 
 #include "extension/companion_contract.h"
 #include "extension/settings/menu_options.h"
+#include "extension/settings/menu_options_store.h"
+#include "extension/settings/secured_directories.h"
 #include "platform/file_url.h"
 #include "platform/menu.h"
 #include "platform/notification_center.h"
@@ -10,8 +12,10 @@
 #include <iosfwd>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace corvane {
@@ -44,7 +48,7 @@ struct FinderSyncServices {
 /// every file-manager request and every execute notification reaches it on
 /// the main loop's thread.
 class FinderSync {
-public:
+  public:
     /// Runs the start-up: loads the secured directories, then the menu
     /// options, and has the file manager consult the extension for "/".
     explicit FinderSync(FinderSyncServices services);
@@ -81,12 +85,30 @@ public:
     bool performAction(std::string_view selector);
 
     // Secured directories.
+    /// Ends the access of every listed folder, then lists afresh the granted
+    /// folders of the companion app's bookmark map whose access starts.
     void loadSecuredURLs();
+    /// True when `path` lies inside one of `securedURLs`, compared character
+    /// by character.
     bool isInsideSecuredDirectory(std::string_view path) const;
+    /// Runs `operation` (which writes at `url`) inside security-scoped access
+    /// to `url` itself: access starts first when `url` lies inside a secured
+    /// directory and ends afterwards if it was granted. The operation runs
+    /// either way; its result is returned.
+    template <class Operation>
+    decltype(auto) withSecurityScopedAccess(const FileURL& url, Operation&& operation) {
+        ScopedSecurityAccess access(services_.security, url, isInsideSecuredDirectory(url.path()));
+        return std::forward<Operation>(operation)();
+    }
 
     // Menu options.
+    /// Replaces `menuOptions` from the options file, else the shared settings,
+    /// else the defaults, and logs which source was used.
     void loadMenuOptions();
+    /// The options file's usable entries, or none.
     std::optional<MenuOptions> loadMenuOptionsFromFile();
+    /// "MenuOptions.plist" in the App Group container, or none (logged) when
+    /// there is no container.
     std::optional<FileURL> menuOptionsFileURL();
 
     // Context menu.
@@ -95,7 +117,15 @@ public:
                           std::string_view symbolName);
     std::optional<FileURL> locateVSCodeApp();
 
-private:
+  private:
+    /// An action selector and the member that carries it out.
+    struct Action {
+        std::string_view selector;
+        void (FinderSync::*run)();
+    };
+    static std::span<const Action> actions();
+    MenuOptionsStore menuOptionsStore() const;
+
     FinderSyncServices services_;
 };
 
