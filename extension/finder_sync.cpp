@@ -1,1 +1,72 @@
-// Placeholder: filled in by its owner.
+#include "extension/finder_sync.h"
+
+#include "platform/finder_sync_controller.h"
+
+#include <algorithm>
+#include <array>
+
+namespace corvane {
+
+FinderSync::FinderSync(FinderSyncServices services) : services_(services) {
+    // Every property already holds its initial value from its initialiser.
+    loadSecuredURLs();
+    loadMenuOptions();
+    // FIXME: register for batchRenameExecuteNotificationName, then start the
+    // 0.5-second batchRenameExecuteTimer, here and in this order, once the
+    // execute channel exists.
+    services_.controller.setDirectoryURLs({FileURL::fromPath("/")});
+}
+
+// The listed folders keep their access: a destroyed object ends nothing.
+FinderSync::~FinderSync() = default;
+
+std::span<const FinderSync::Action> FinderSync::actions() {
+    // Each action joins this table with its selector as it is built.
+    static constexpr std::array<Action, 0> table{};
+    return table;
+}
+
+bool FinderSync::respondsToSelector(std::string_view selector) const {
+    return std::ranges::any_of(actions(),
+                               [selector](const Action& a) { return a.selector == selector; });
+}
+
+bool FinderSync::performAction(std::string_view selector) {
+    for (const Action& action : actions()) {
+        if (action.selector == selector) {
+            (this->*action.run)();
+            return true;
+        }
+    }
+    return false;
+}
+
+void FinderSync::loadSecuredURLs() {
+    // Old access ends first, whatever the load finds after.
+    closeSecuredDirectories(securedURLs, services_.security);
+    if (auto bookmarks = readSecuredBookmarks(services_.settings, appGroupId))
+        securedURLs = openSecuredDirectories(*bookmarks, services_.security, services_.log);
+}
+
+bool FinderSync::isInsideSecuredDirectory(std::string_view path) const {
+    return isInsideAnyDirectory(securedURLs, path);
+}
+
+MenuOptionsStore FinderSync::menuOptionsStore() const {
+    return MenuOptionsStore(services_.settings, services_.containers, services_.files,
+                            services_.log, appGroupId, menuOptionsKey);
+}
+
+void FinderSync::loadMenuOptions() {
+    menuOptions = menuOptionsStore().load();
+}
+
+std::optional<MenuOptions> FinderSync::loadMenuOptionsFromFile() {
+    return menuOptionsStore().loadFromFile();
+}
+
+std::optional<FileURL> FinderSync::menuOptionsFileURL() {
+    return menuOptionsStore().fileURL();
+}
+
+} // namespace corvane

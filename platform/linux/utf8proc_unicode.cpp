@@ -1,1 +1,88 @@
-// Placeholder: filled in by its owner.
+#include "platform/unicode.h"
+
+#include <utf8proc.h>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+namespace {
+
+const utf8proc_uint8_t* bytesOf(std::string_view text) {
+    return reinterpret_cast<const utf8proc_uint8_t*>(text.data());
+}
+
+/// `text` cut into extended grapheme clusters; none when it is not valid UTF-8.
+std::optional<std::vector<std::string_view>> graphemeClusters(std::string_view text) {
+    std::vector<std::string_view> clusters;
+    const auto size = static_cast<utf8proc_ssize_t>(text.size());
+    utf8proc_ssize_t position = 0;
+    utf8proc_ssize_t clusterStart = 0;
+    utf8proc_int32_t previous = -1;
+    // The break rules for emoji sequences and regional-indicator pairs need
+    // state carried along the whole string.
+    utf8proc_int32_t state = 0;
+    while (position < size) {
+        utf8proc_int32_t codepoint = 0;
+        utf8proc_ssize_t length =
+            utf8proc_iterate(bytesOf(text) + position, size - position, &codepoint);
+        if (length <= 0)
+            return std::nullopt;
+        if (previous >= 0 && utf8proc_grapheme_break_stateful(previous, codepoint, &state)) {
+            clusters.push_back(text.substr(static_cast<std::size_t>(clusterStart),
+                                           static_cast<std::size_t>(position - clusterStart)));
+            clusterStart = position;
+        }
+        previous = codepoint;
+        position += length;
+    }
+    if (size > 0)
+        clusters.push_back(text.substr(static_cast<std::size_t>(clusterStart)));
+    return clusters;
+}
+
+/// The canonical composition (NFC) of valid UTF-8. utf8proc_map is given the
+/// length, so an embedded NUL does not end the text early.
+std::optional<std::string> composed(std::string_view text) {
+    utf8proc_uint8_t* output = nullptr;
+    utf8proc_ssize_t length =
+        utf8proc_map(bytesOf(text), static_cast<utf8proc_ssize_t>(text.size()), &output,
+                     static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+    std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owned(output, &std::free);
+    if (length < 0)
+        return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(output), static_cast<std::size_t>(length));
+}
+
+bool canonicallyEquivalent(std::string_view a, std::string_view b) {
+    if (a == b)
+        return true;
+    auto composedA = composed(a);
+    auto composedB = composed(b);
+    return composedA && composedB && *composedA == *composedB;
+}
+
+} // namespace
+
+bool hasCharacterPrefix(std::string_view text, std::string_view prefix) {
+    if (prefix.empty())
+        return true;
+    auto textClusters = graphemeClusters(text);
+    auto prefixClusters = graphemeClusters(prefix);
+    // File names on Linux are bytes and need not be UTF-8.
+    if (!textClusters || !prefixClusters)
+        return text.starts_with(prefix);
+    if (prefixClusters->size() > textClusters->size())
+        return false;
+    for (std::size_t i = 0; i < prefixClusters->size(); ++i) {
+        if (!canonicallyEquivalent((*prefixClusters)[i], (*textClusters)[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace corvane
