@@ -1,1 +1,78 @@
-// Placeholder: filled in by its owner.
+#include "tests/fakes/finder_sync_fixture.h"
+
+#include <gtest/gtest.h>
+
+namespace corvane {
+namespace {
+
+using fakes::FinderSyncFixture;
+
+class FinderSyncStartupTest : public FinderSyncFixture {};
+
+TEST_F(FinderSyncStartupTest, LoadsSecuredFoldersThenOptionsThenWatchesRoot) {
+    FileURL folder = temp.makeFolder("granted");
+    grantFolder("docs", folder);
+    setSharedValue("contextMenuOptions", PlistDictionary{{"copyPath", true}});
+    makeFinderSync();
+    EXPECT_EQ(calls, (fakes::CallLog{
+                         "settings.openSuite group.Brenvo.Corvane",
+                         "settings.objectForKey securedDirectories",
+                         "security.resolveBookmark bookmark:docs",
+                         "security.startAccessing " + folder.path(),
+                         "containers.containerURL group.Brenvo.Corvane",
+                         "files.readPropertyListDictionary " + menuOptionsFile().path(),
+                         "settings.openSuite group.Brenvo.Corvane",
+                         "settings.synchronize",
+                         "settings.objectForKey contextMenuOptions",
+                         "controller.setDirectoryURLs /",
+                     }));
+    EXPECT_EQ(log.str(), "Loaded secured URL: " + folder.path() +
+                             "\n"
+                             "[CorvaneExt] Loaded menu options: [\"copyPath\": true]\n");
+}
+
+TEST_F(FinderSyncStartupTest, WithNothingAvailableEndsOnDefaults) {
+    containers.setContainer(std::nullopt);
+    settings.setAvailable(false);
+    FinderSync& object = makeFinderSync();
+    EXPECT_TRUE(object.securedURLs.empty());
+    EXPECT_EQ(object.menuOptions, defaultMenuOptions());
+    EXPECT_EQ(object.lastBatchRenameExecuteId, std::nullopt);
+    EXPECT_EQ(controller.directoryURLs(), std::set<FileURL>{FileURL::fromPath("/")});
+    EXPECT_EQ(controller.setDirectoryURLsCount(), 1);
+    ASSERT_EQ(logLines().size(), 3u);
+    EXPECT_EQ(logLines()[0],
+              "[CorvaneExt] App Group container not available for group.Brenvo.Corvane");
+}
+
+TEST_F(FinderSyncStartupTest, FixedIdentifiers) {
+    const FinderSync& object = makeFinderSync();
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {object.appGroupId, "group.Brenvo.Corvane"},
+        {object.menuOptionsKey, "contextMenuOptions"},
+        {object.appRunningKey, "appIsRunning"},
+        {object.batchRenameNotificationName, "Corvane.BatchRenameRequest"},
+        {object.batchRenameExecuteNotificationName, "Corvane.BatchRenameExecute"},
+        {object.batchRenameResultNotificationName, "Corvane.BatchRenameResult"},
+        {object.hiddenFilesToggleNotificationName, "Corvane.HiddenFilesToggle"},
+        {object.openInVSCodeNotificationName, "Corvane.OpenInVSCode"},
+        {object.batchRenameRequestKey, "batchRenameRequest"},
+        {object.batchRenameExecuteKey, "batchRenameExecuteRequest"},
+        {object.batchRenameResultKey, "batchRenameResult"},
+    };
+    for (const auto& [actual, wanted] : expected)
+        EXPECT_EQ(actual, wanted);
+}
+
+TEST_F(FinderSyncStartupTest, UnknownSelectorsAreRefused) {
+    FinderSync& object = makeFinderSync();
+    calls.clear();
+    for (const char* selector : {"", "noSuchAction:", "createNewTextFile", "init"}) {
+        EXPECT_FALSE(object.respondsToSelector(selector)) << selector;
+        EXPECT_FALSE(object.performAction(selector)) << selector;
+    }
+    EXPECT_TRUE(calls.empty());
+}
+
+} // namespace
+} // namespace corvane

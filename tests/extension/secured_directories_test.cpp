@@ -1,1 +1,169 @@
-// Placeholder: filled in by its owner.
+#include "extension/settings/secured_directories.h"
+#include "tests/fakes/finder_sync_fixture.h"
+
+#include <gtest/gtest.h>
+
+namespace corvane {
+namespace {
+
+using fakes::FinderSyncFixture;
+
+// What the bookmark map holds under one key.
+enum class Grant { Good, Stale, Broken, Refused, NotData };
+
+struct LoadCase {
+    const char* name;
+    std::vector<std::pair<std::string, Grant>> map;
+    std::vector<std::string> expectedFolders; // relative to the temporary folder
+    std::vector<std::string> expectedLog;
+};
+
+class SecuredLoadTest : public FinderSyncFixture, public ::testing::WithParamInterface<LoadCase> {};
+
+TEST_P(SecuredLoadTest, ListsGrantedFoldersAndLogs) {
+    const LoadCase& c = GetParam();
+    setSharedValue("securedDirectories", PlistDictionary{});
+    for (const auto& [key, grant] : c.map) {
+        FileURL folder = temp.makeFolder(key);
+        switch (grant) {
+        case Grant::Good:
+        case Grant::Stale:
+            grantFolder(key, folder, grant == Grant::Stale);
+            break;
+        case Grant::Broken:
+            grantBrokenFolder(key, "The folder is gone.");
+            break;
+        case Grant::Refused:
+            grantFolder(key, folder);
+            security.refuseAccess(folder.path());
+            break;
+        case Grant::NotData:
+            addBookmarkValue(key, "a string");
+            break;
+        }
+    }
+    FinderSync& object = makeFinderSync();
+    std::vector<FileURL> expected;
+    for (const auto& name : c.expectedFolders)
+        expected.push_back(temp.url().appending(name));
+    EXPECT_EQ(object.securedURLs, expected);
+    std::vector<std::string> securedLines;
+    for (const auto& line : logLines()) {
+        if (!line.starts_with("[CorvaneExt]"))
+            securedLines.push_back(line);
+    }
+    // "@" stands for the temporary folder.
+    std::vector<std::string> expectedLog = c.expectedLog;
+    for (auto& line : expectedLog) {
+        if (auto at = line.find('@'); at != std::string::npos)
+            line.replace(at, 1, temp.path() + "/");
+    }
+    EXPECT_EQ(securedLines, expectedLog);
+    EXPECT_EQ(security.totalOpenAccess(), static_cast<int>(expected.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SecuredLoadTest,
+    ::testing::Values(LoadCase{"EmptyMap", {}, {}, {}},
+                      LoadCase{"OneValueNotData",
+                               {{"a", Grant::Good}, {"s", Grant::NotData}, {"b", Grant::Good}},
+                               {},
+                               {}},
+                      LoadCase{"OnlyBookmarkBroken",
+                               {{"gone", Grant::Broken}},
+                               {},
+                               {"Failed to resolve bookmark for gone: The folder is gone."}},
+                      LoadCase{"MixedInMapOrder",
+                               {{"z", Grant::Good},
+                                {"x", Grant::Broken},
+                                {"r", Grant::Refused},
+                                {"s", Grant::Stale},
+                                {"a", Grant::Good}},
+                               {"z", "s", "a"},
+                               {"Loaded secured URL: @z",
+                                "Failed to resolve bookmark for x: The folder is gone.",
+                                "Loaded secured URL: @s", "Loaded secured URL: @a"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class SecuredDirectoriesTest : public FinderSyncFixture {};
+
+TEST_F(SecuredDirectoriesTest, NoUsableMapMeansNoFolders) {
+    grantFolder("a", temp.makeFolder("a"));
+    setSharedValue("securedDirectories", PlistArray{PlistData{"bookmark:a"}});
+    EXPECT_TRUE(makeFinderSync().securedURLs.empty());
+    settings.setAvailable(false);
+    setSharedValue("securedDirectories", PlistDictionary{{"a", PlistData{"bookmark:a"}}});
+    finderSync->loadSecuredURLs();
+    EXPECT_TRUE(finderSync->securedURLs.empty());
+    EXPECT_EQ(security.resolveCount(), 0);
+}
+
+TEST_F(SecuredDirectoriesTest, ReloadEndsEveryAccessBeforeStartingAgain) {
+    grantFolder("a", temp.makeFolder("a"));
+    grantFolder("b", temp.makeFolder("b"));
+    FinderSync& object = makeFinderSync();
+    calls.clear();
+    object.loadSecuredURLs();
+    const std::string a = temp.path() + "/a", b = temp.path() + "/b";
+    EXPECT_EQ(calls, (fakes::CallLog{
+                         "security.stopAccessing " + a, "security.stopAccessing " + b,
+                         "settings.openSuite group.Brenvo.Corvane",
+                         "settings.objectForKey securedDirectories",
+                         "security.resolveBookmark bookmark:a", "security.startAccessing " + a,
+                         "security.resolveBookmark bookmark:b", "security.startAccessing " + b}));
+    EXPECT_EQ(object.securedURLs, (std::vector{FileURL::fromPath(a), FileURL::fromPath(b)}));
+    EXPECT_EQ(security.openAccessCount(a), 1);
+    EXPECT_EQ(security.openAccessCount(b), 1);
+
+    // A failed reload still ends the old access first.
+    settings.setAvailable(false);
+    object.loadSecuredURLs();
+    EXPECT_TRUE(object.securedURLs.empty());
+    EXPECT_EQ(security.totalOpenAccess(), 0);
+}
+
+TEST_F(SecuredDirectoriesTest, DestructionLeavesAccessOpen) {
+    grantFolder("a", temp.makeFolder("a"));
+    makeFinderSync();
+    finderSync.reset();
+    EXPECT_EQ(security.events(), std::vector<std::string>{"start " + temp.path() + "/a"});
+}
+
+TEST_F(SecuredDirectoriesTest, InsideTestUsesEveryListedFolder) {
+    FinderSync& object = makeFinderSync();
+    EXPECT_FALSE(object.isInsideSecuredDirectory("/"));
+    object.securedURLs = {FileURL::fromPath("/Users/a/b"), FileURL::fromPath("/srv/x")};
+    EXPECT_TRUE(object.isInsideSecuredDirectory("/srv/x/y"));
+    EXPECT_TRUE(object.isInsideSecuredDirectory("/Users/a/bc"));
+    EXPECT_FALSE(object.isInsideSecuredDirectory("/Users/a"));
+    object.securedURLs.push_back(FileURL::fromPath("/"));
+    EXPECT_TRUE(object.isInsideSecuredDirectory("/Users/a"));
+}
+
+TEST_F(SecuredDirectoriesTest, AccessBracketStartsOnTheTargetOnlyWhenInside) {
+    FinderSync& object = makeFinderSync();
+    object.securedURLs = {FileURL::fromPath("/granted")};
+    auto write = [&](const char* path) {
+        return object.withSecurityScopedAccess(
+            FileURL::fromPath(path), [&] { return std::vector<std::string>(security.events()); });
+    };
+    // Inside: access on the target itself, open while the operation runs.
+    EXPECT_EQ(write("/granted/sub"), std::vector<std::string>{"start /granted/sub"});
+    EXPECT_EQ(security.events().back(), "stop /granted/sub");
+    // Outside: nothing started, the operation still runs.
+    EXPECT_EQ(write("/elsewhere").size(), 2u);
+    EXPECT_EQ(security.events().size(), 2u);
+    // Refused: the operation runs and nothing is stopped.
+    security.refuseAccess("/granted/locked");
+    EXPECT_EQ(write("/granted/locked").back(), "start-refused /granted/locked");
+    EXPECT_EQ(security.events().back(), "start-refused /granted/locked");
+    // A failing operation still ends the access.
+    EXPECT_THROW(object.withSecurityScopedAccess(FileURL::fromPath("/granted/t"),
+                                                 [] { throw std::runtime_error("boom"); }),
+                 std::runtime_error);
+    EXPECT_EQ(security.events().back(), "stop /granted/t");
+    EXPECT_EQ(security.totalOpenAccess(), 0);
+}
+
+} // namespace
+} // namespace corvane
