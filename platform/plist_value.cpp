@@ -27,6 +27,10 @@ void PlistDictionary::set(std::string key, PlistValue value) {
     entries_.emplace_back(std::move(key), std::move(value));
 }
 
+void PlistDictionary::appendNew(std::string key, PlistValue value) {
+    entries_.emplace_back(std::move(key), std::move(value));
+}
+
 bool PlistDictionary::remove(std::string_view key) {
     auto it = std::find_if(entries_.begin(), entries_.end(),
                            [&](const Entry& e) { return e.first == key; });

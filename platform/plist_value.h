@@ -41,6 +41,9 @@ public:
     void set(std::string key, PlistValue value);
     /// Returns true when the key was present.
     bool remove(std::string_view key);
+    /// Appends without looking for the key: for callers that already know it
+    /// is new (readers that index keys themselves, to stay linear in size).
+    void appendNew(std::string key, PlistValue value);
 
     bool empty() const { return entries_.empty(); }
     std::size_t size() const { return entries_.size(); }

@@ -1,1 +1,257 @@
-// Placeholder: filled in by its owner.
+// Writer for XML property lists: the usual header and document type, one
+// element per line, tab indentation.
+
+#include "platform/linux/plist_codec_internal.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace corvane::plist {
+namespace {
+
+using detail::isValidUtf8;
+
+constexpr std::string_view kHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                     "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                                     "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+                                     "<plist version=\"1.0\">\n";
+
+// Characters XML 1.0 forbids even as references: C0 controls other than tab,
+// line feed and carriage return, and U+FFFE and U+FFFF.
+bool hasForbiddenCharacter(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return true;
+        // U+FFFE and U+FFFF are EF BF BE and EF BF BF.
+        if (c == 0xEF && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
+            (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0xBE)
+            return true;
+    }
+    return false;
+}
+
+void civilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    y = static_cast<std::int64_t>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y += m <= 2;
+}
+
+constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string encodeBase64(std::string_view bytes) {
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 3 <= bytes.size(); i += 3) {
+        auto n = (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16) |
+                 (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8) |
+                 static_cast<unsigned char>(bytes[i + 2]);
+        out += kBase64[(n >> 18) & 63];
+        out += kBase64[(n >> 12) & 63];
+        out += kBase64[(n >> 6) & 63];
+        out += kBase64[n & 63];
+    }
+    std::size_t rest = bytes.size() - i;
+    if (rest > 0) {
+        std::uint32_t n = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
+        if (rest == 2)
+            n |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+        out += kBase64[(n >> 18) & 63];
+        out += kBase64[(n >> 12) & 63];
+        out += rest == 2 ? kBase64[(n >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+class XmlWriter {
+  public:
+    Expected<std::string> run(const PlistValue& root) {
+        out_ = kHeader;
+        if (!write(root, 0))
+            return makeError(error_);
+        out_ += "</plist>\n";
+        return std::move(out_);
+    }
+
+  private:
+    bool fail(std::string message) {
+        error_ = "cannot write XML property list: " + std::move(message);
+        return false;
+    }
+
+    void indent(int level) { out_.append(static_cast<std::size_t>(level), '\t'); }
+
+    bool appendEscaped(std::string_view text) {
+        if (!isValidUtf8(text))
+            return fail("string is not valid UTF-8");
+        if (hasForbiddenCharacter(text))
+            return fail("string holds a character XML 1.0 cannot carry");
+        for (char c : text) {
+            switch (c) {
+            case '&':
+                out_ += "&amp;";
+                break;
+            case '<':
+                out_ += "&lt;";
+                break;
+            case '>':
+                out_ += "&gt;";
+                break;
+            case '\r':
+                // A literal carriage return would be read back as a line feed.
+                out_ += "&#13;";
+                break;
+            default:
+                out_ += c;
+            }
+        }
+        return true;
+    }
+
+    bool leaf(int level, std::string_view tag, std::string_view content) {
+        indent(level);
+        out_ += '<';
+        out_ += tag;
+        out_ += '>';
+        out_ += content;
+        out_ += "</";
+        out_ += tag;
+        out_ += ">\n";
+        return true;
+    }
+
+    static std::string formatReal(double v) {
+        if (std::isnan(v))
+            return "nan";
+        if (std::isinf(v))
+            return v > 0 ? "inf" : "-inf";
+        // The shortest text that reads back as the same double.
+        char buffer[64];
+        auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
+        return std::string(buffer, end);
+    }
+
+    bool writeDate(int level, double seconds) {
+        // Years 1 to 9999: the four digits the text form has.
+        constexpr double kFirst = -63113904000.0; // 0001-01-01T00:00:00Z
+        constexpr double kEnd = 252423993600.0;   // 10000-01-01T00:00:00Z
+        if (!(seconds >= kFirst && seconds < kEnd))
+            return fail("date outside the years 1 to 9999");
+        auto whole = static_cast<std::int64_t>(std::floor(seconds));
+        std::int64_t days = whole / 86400;
+        std::int64_t rest = whole % 86400;
+        if (rest < 0) {
+            rest += 86400;
+            --days;
+        }
+        std::int64_t year = 0;
+        unsigned month = 0;
+        unsigned day = 0;
+        civilFromDays(days + 11323, year, month, day);
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02dZ",
+                      static_cast<int>(year), month, day, static_cast<int>(rest / 3600),
+                      static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
+        return leaf(level, "date", buffer);
+    }
+
+    bool writeData(int level, std::string_view bytes) {
+        if (bytes.empty())
+            return leaf(level, "data", "");
+        std::string encoded = encodeBase64(bytes);
+        indent(level);
+        out_ += "<data>\n";
+        constexpr std::size_t kLine = 68;
+        for (std::size_t i = 0; i < encoded.size(); i += kLine) {
+            indent(level);
+            out_.append(encoded, i, kLine);
+            out_ += '\n';
+        }
+        indent(level);
+        out_ += "</data>\n";
+        return true;
+    }
+
+    bool write(const PlistValue& value, int level) {
+        const auto& s = value.storage();
+        if (const bool* b = std::get_if<bool>(&s)) {
+            indent(level);
+            out_ += *b ? "<true/>\n" : "<false/>\n";
+            return true;
+        }
+        if (const std::int64_t* i = std::get_if<std::int64_t>(&s))
+            return leaf(level, "integer", std::to_string(*i));
+        if (const double* d = std::get_if<double>(&s))
+            return leaf(level, "real", formatReal(*d));
+        if (const PlistDate* date = std::get_if<PlistDate>(&s))
+            return writeDate(level, date->secondsSinceReferenceDate);
+        if (const PlistData* data = std::get_if<PlistData>(&s))
+            return writeData(level, data->bytes);
+        if (const std::string* text = std::get_if<std::string>(&s)) {
+            indent(level);
+            out_ += "<string>";
+            if (!appendEscaped(*text))
+                return false;
+            out_ += "</string>\n";
+            return true;
+        }
+        if (level >= kMaxDepth)
+            return fail("nesting too deep");
+        if (const PlistArray* array = std::get_if<PlistArray>(&s)) {
+            indent(level);
+            if (array->empty()) {
+                out_ += "<array/>\n";
+                return true;
+            }
+            out_ += "<array>\n";
+            for (const PlistValue& child : *array)
+                if (!write(child, level + 1))
+                    return false;
+            indent(level);
+            out_ += "</array>\n";
+            return true;
+        }
+        const PlistDictionary& dictionary = value.asDictionary();
+        indent(level);
+        if (dictionary.empty()) {
+            out_ += "<dict/>\n";
+            return true;
+        }
+        out_ += "<dict>\n";
+        for (const auto& [key, child] : dictionary) {
+            if (key.find('\0') != std::string::npos)
+                return fail("dictionary key holds a NUL byte");
+            indent(level + 1);
+            out_ += "<key>";
+            if (!appendEscaped(key))
+                return false;
+            out_ += "</key>\n";
+            if (!write(child, level + 1))
+                return false;
+        }
+        indent(level);
+        out_ += "</dict>\n";
+        return true;
+    }
+
+    std::string out_;
+    std::string error_;
+};
+
+} // namespace
+
+Expected<std::string> writeXml(const PlistValue& value) {
+    return XmlWriter().run(value);
+}
+
+} // namespace corvane::plist

@@ -1,0 +1,67 @@
+#pragma once
+
+// Shared pieces of the property-list readers and writers. Not part of the
+// codec's public surface.
+
+#include "platform/error.h"
+#include "platform/linux/plist_codec.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+
+namespace corvane::plist::detail {
+
+/// True when `text` is well-formed UTF-8: no overlong forms, no surrogates,
+/// nothing above U+10FFFF.
+bool isValidUtf8(std::string_view text);
+
+/// Counts the values a reader produces, so that input cannot make it build
+/// an unbounded tree (shared sub-objects in a binary list multiply).
+class ValueBudget {
+  public:
+    explicit ValueBudget(std::size_t maxBytes) : bytesLeft_(maxBytes) {}
+
+    /// Takes one value carrying `bytes` bytes of text or data; false when the
+    /// budget is spent.
+    bool take(std::size_t bytes) {
+        if (valuesLeft_ == 0 || bytes > bytesLeft_)
+            return false;
+        --valuesLeft_;
+        bytesLeft_ -= bytes;
+        return true;
+    }
+
+  private:
+    std::size_t valuesLeft_ = kMaxValues;
+    std::size_t bytesLeft_;
+};
+
+/// Checks what every reader demands of a dictionary key: valid UTF-8 and no
+/// NUL byte. Returns an empty string when the key is fine, else the reason.
+std::string keyProblem(std::string_view key);
+
+/// Builds a dictionary from entries in stored order in linear time: a
+/// repeated key replaces the earlier value in place (the last value wins).
+class DictionaryBuilder {
+  public:
+    void add(std::string key, PlistValue value) {
+        if (seen_.insert(key).second)
+            dictionary_.appendNew(std::move(key), std::move(value));
+        else
+            dictionary_.set(std::move(key), std::move(value));
+    }
+    PlistDictionary take() { return std::move(dictionary_); }
+
+  private:
+    PlistDictionary dictionary_;
+    std::unordered_set<std::string> seen_;
+};
+
+Expected<PlistValue> readXml(std::string_view bytes);
+Expected<PlistValue> readBinary(std::string_view bytes);
+
+} // namespace corvane::plist::detail
