@@ -1,1 +1,214 @@
-// Placeholder: filled in by its owner.
+#include "tools/plist_json.h"
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+namespace corvane::json {
+
+namespace {
+
+// Length of the valid UTF-8 sequence at the start of `text`, or 0.
+std::size_t utf8SequenceLength(std::string_view text) {
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(0);
+    std::size_t length;
+    char32_t minimum;
+    char32_t code;
+    if (lead < 0x80)
+        return 1;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, minimum = 0x80, code = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, minimum = 0x800, code = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, minimum = 0x10000, code = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (text.size() < length)
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (byte(i) & 0x3F);
+    }
+    // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8.
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+void appendReal(std::string& out, double value) {
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
+    out += text;
+    if (text.find_first_of(".e") == std::string_view::npos)
+        out += ".0";
+}
+
+void append(std::string& out, const PlistValue& value) {
+    const auto& storage = value.storage();
+    if (const bool* b = std::get_if<bool>(&storage)) {
+        out += *b ? "true" : "false";
+    } else if (const std::int64_t* i = std::get_if<std::int64_t>(&storage)) {
+        out += std::to_string(*i);
+    } else if (const double* d = std::get_if<double>(&storage)) {
+        appendReal(out, *d);
+    } else if (const std::string* s = std::get_if<std::string>(&storage)) {
+        out += quote(*s);
+    } else if (const PlistData* data = std::get_if<PlistData>(&storage)) {
+        out += '"' + base64(data->bytes) + '"';
+    } else if (const PlistDate* date = std::get_if<PlistDate>(&storage)) {
+        auto text = isoDate(*date);
+        out += text ? '"' + *text + '"' : "null";
+    } else if (const PlistArray* array = std::get_if<PlistArray>(&storage)) {
+        out += '[';
+        for (std::size_t n = 0; n < array->size(); ++n) {
+            if (n)
+                out += ", ";
+            append(out, (*array)[n]);
+        }
+        out += ']';
+    } else {
+        out += '{';
+        bool first = true;
+        for (const auto& [key, element] : std::get<PlistDictionary>(storage)) {
+            if (!first)
+                out += ", ";
+            first = false;
+            out += quote(key);
+            out += ": ";
+            append(out, element);
+        }
+        out += '}';
+    }
+}
+
+} // namespace
+
+std::string quote(std::string_view text) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            ++i;
+            continue;
+        case '\\':
+            out += "\\\\";
+            ++i;
+            continue;
+        case '\b':
+            out += "\\b";
+            ++i;
+            continue;
+        case '\f':
+            out += "\\f";
+            ++i;
+            continue;
+        case '\n':
+            out += "\\n";
+            ++i;
+            continue;
+        case '\r':
+            out += "\\r";
+            ++i;
+            continue;
+        case '\t':
+            out += "\\t";
+            ++i;
+            continue;
+        default:
+            break;
+        }
+        if (c < 0x20 || c == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+            ++i;
+            continue;
+        }
+        std::size_t length = utf8SequenceLength(text.substr(i));
+        if (length == 0) {
+            out += "\xEF\xBF\xBD"; // U+FFFD for one stray byte
+            ++i;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+std::string base64(std::string_view bytes) {
+    static constexpr char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    auto at = [&](std::size_t n) { return static_cast<unsigned char>(bytes[n]); };
+    for (; i + 3 <= bytes.size(); i += 3) {
+        unsigned v = (at(i) << 16) | (at(i + 1) << 8) | at(i + 2);
+        out += kAlphabet[v >> 18];
+        out += kAlphabet[(v >> 12) & 63];
+        out += kAlphabet[(v >> 6) & 63];
+        out += kAlphabet[v & 63];
+    }
+    if (std::size_t rest = bytes.size() - i) {
+        unsigned v = at(i) << 16;
+        if (rest == 2)
+            v |= at(i + 1) << 8;
+        out += kAlphabet[v >> 18];
+        out += kAlphabet[(v >> 12) & 63];
+        out += rest == 2 ? kAlphabet[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+std::optional<std::string> isoDate(const PlistDate& date) {
+    using namespace std::chrono;
+    // Whole milliseconds since the property-list epoch, 2001-01-01T00:00:00Z.
+    double ms = std::round(date.secondsSinceReferenceDate * 1000.0);
+    // Roughly ±8000 years, so the conversions below cannot overflow.
+    if (!std::isfinite(ms) || std::fabs(ms) > 2.6e14)
+        return std::nullopt;
+    constexpr sys_days kReference = year{2001} / January / 1;
+    auto instant = time_point<system_clock, milliseconds>(kReference) +
+                   milliseconds(static_cast<std::int64_t>(ms));
+    auto day = floor<days>(instant);
+    year_month_day ymd(day);
+    int y = static_cast<int>(ymd.year());
+    if (y < 1 || y > 9999)
+        return std::nullopt;
+    hh_mm_ss time(instant - day);
+    char buffer[40];
+    int n = std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02d", y,
+                          static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
+                          static_cast<int>(time.hours().count()),
+                          static_cast<int>(time.minutes().count()),
+                          static_cast<int>(time.seconds().count()));
+    std::string text(buffer, static_cast<std::size_t>(n));
+    if (auto fraction = time.subseconds().count()) {
+        std::snprintf(buffer, sizeof buffer, ".%03d", static_cast<int>(fraction));
+        text += buffer;
+    }
+    return text + "Z";
+}
+
+std::string toJson(const PlistValue& value) {
+    std::string out;
+    append(out, value);
+    return out;
+}
+
+} // namespace corvane::json

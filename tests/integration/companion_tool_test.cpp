@@ -1,1 +1,342 @@
-// Placeholder: filled in by its owner.
+#include "extension/companion_contract.h"
+#include "platform/linux/bookmark_security_scope.h"
+#include "platform/linux/dbus_notification_center.h"
+#include "platform/linux/directory_app_group_containers.h"
+#include "platform/linux/plist_codec.h"
+#include "platform/linux/plist_file_settings.h"
+#include "tests/integration/process_harness.h"
+
+#include <giomm/dbusconnection.h>
+#include <giomm/init.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::CommandResult;
+using testing::Environment;
+using testing::Process;
+using testing::Stream;
+using testing::TempDir;
+
+namespace fs = std::filesystem;
+
+const std::string kSuite(contract::kAppGroupId);
+
+// One temporary App Group root per test; the tool and the test share it.
+class CompanionTool : public ::testing::Test {
+  protected:
+    CompanionTool() {
+        env = testing::currentEnvironment();
+        env["CORVANE_GROUP_CONTAINERS"] = root();
+        env["HOME"] = dir.path();
+    }
+
+    std::string root() const { return dir / "containers"; }
+    std::string containerFolder() const { return root() + "/" + kSuite; }
+
+    CommandResult companion(std::vector<std::string> args) {
+        args.insert(args.begin(), CORVANE_COMPANION);
+        return testing::runCommand(std::move(args), env);
+    }
+
+    // The suite as the extension sees it, read from the file independently.
+    std::unique_ptr<SettingsSuite> suite() {
+        containers = std::make_unique<DirectoryAppGroupContainers>(root());
+        provider = std::make_unique<PlistFileSettingsProvider>(*containers);
+        return provider->openSuite(kSuite);
+    }
+
+    TempDir dir;
+    Environment env;
+    std::unique_ptr<DirectoryAppGroupContainers> containers;
+    std::unique_ptr<PlistFileSettingsProvider> provider;
+};
+
+// ---------------------------------------------------------------- settings commands
+
+struct SettingsCase {
+    const char* name;
+    std::vector<std::vector<std::string>> commands;
+    std::string_view key;
+    std::optional<PlistValue> expected;
+};
+
+class SettingsCommands : public CompanionTool,
+                         public ::testing::WithParamInterface<SettingsCase> {};
+
+TEST_P(SettingsCommands, StoreWhatTheExtensionReads) {
+    for (const auto& command : GetParam().commands) {
+        auto result = companion(command);
+        ASSERT_EQ(result.exitStatus, 0) << command[0] << ": " << result.err;
+    }
+    auto stored = suite();
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->objectForKey(GetParam().key), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Companion, SettingsCommands,
+    ::testing::Values(
+        SettingsCase{"RunningOn", {{"running", "on"}}, contract::kAppRunningKey, true},
+        SettingsCase{"RunningOff", {{"running", "off"}}, contract::kAppRunningKey, false},
+        SettingsCase{"RunningClear",
+                     {{"running", "on"}, {"running", "clear"}},
+                     contract::kAppRunningKey,
+                     {}},
+        SettingsCase{"OptionsValueKinds",
+                     {{"options", "newTextFile=true", "copyPath=0", "zeta=false", "label=a=b",
+                       "big=-9223372036854775808", "huge=9223372036854775808", "word=007x"}},
+                     contract::kMenuOptionsKey,
+                     PlistDictionary{{"newTextFile", true},
+                                     {"copyPath", 0},
+                                     {"zeta", false},
+                                     {"label", "a=b"},
+                                     {"big", std::numeric_limits<std::int64_t>::min()},
+                                     {"huge", "9223372036854775808"},
+                                     {"word", "007x"}}},
+        SettingsCase{"OptionsReplaceNotMerge",
+                     {{"options", "a=true"}, {"options", "b=false"}},
+                     contract::kMenuOptionsKey,
+                     PlistDictionary{{"b", false}}},
+        SettingsCase{"OptionsEmpty", {{"options"}}, contract::kMenuOptionsKey, PlistDictionary{}},
+        SettingsCase{"OptionsClear",
+                     {{"options", "a=true"}, {"options", "--clear"}},
+                     contract::kMenuOptionsKey,
+                     {}},
+        SettingsCase{"OptionsFileLeavesSuiteAlone",
+                     {{"options", "--file", "a=true"}},
+                     contract::kMenuOptionsKey,
+                     {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CompanionTool, OptionsFileIsAnXmlPropertyListAndClearRemovesIt) {
+    auto result = companion({"options", "--file", "copyPath=true", "newTextFile=0"});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    std::string path = containerFolder() + "/" + std::string(contract::kMenuOptionsFileName);
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_TRUE(text.str().starts_with("<?xml")) << text.str();
+    auto value = plist::read(text.str());
+    ASSERT_TRUE(value) << value.error().description;
+    EXPECT_EQ(*value, PlistValue(PlistDictionary{{"copyPath", true}, {"newTextFile", 0}}));
+    // Nothing but the file is left behind in the container.
+    EXPECT_EQ(std::distance(fs::directory_iterator(containerFolder()), fs::directory_iterator()),
+              1);
+
+    ASSERT_EQ(companion({"options", "--file", "--clear"}).exitStatus, 0);
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_EQ(companion({"options", "--clear", "--file"}).exitStatus, 0) << "clearing twice";
+}
+
+TEST_F(CompanionTool, GrantStoresResolvableBookmarksAndRevokeRemovesOne) {
+    fs::create_directories(dir / "granted");
+    fs::create_directories(dir / "other");
+    ASSERT_EQ(companion({"grant", dir / "granted/"}).exitStatus, 0);
+    ASSERT_EQ(companion({"grant", dir / "other/../other", "--key", "Other"}).exitStatus, 0);
+
+    auto map = suite()->dictionaryForKey(contract::kSecuredDirectoriesKey);
+    ASSERT_TRUE(map);
+    ASSERT_EQ(map->size(), 2u);
+    BookmarkSecurityScope scope;
+    const std::pair<std::string, std::string> expected[] = {{dir / "granted", dir / "granted"},
+                                                            {"Other", dir / "other"}};
+    for (const auto& [key, path] : expected) {
+        const PlistValue* bookmark = map->find(key);
+        ASSERT_TRUE(bookmark && bookmark->isData()) << key;
+        auto resolved = scope.resolveBookmark(bookmark->asData().bytes);
+        ASSERT_TRUE(resolved) << resolved.error().description;
+        EXPECT_EQ(resolved->url.path(), path);
+    }
+
+    ASSERT_EQ(companion({"revoke", dir / "granted"}).exitStatus, 0);
+    map = suite()->dictionaryForKey(contract::kSecuredDirectoriesKey);
+    ASSERT_TRUE(map);
+    EXPECT_EQ(map->size(), 1u);
+    EXPECT_TRUE(map->contains("Other"));
+
+    EXPECT_EQ(companion({"revoke", "Missing"}).exitStatus, 1);
+    EXPECT_EQ(companion({"grant", dir / "absent"}).exitStatus, 1);
+}
+
+// ---------------------------------------------------------------- read
+
+struct ReadCase {
+    const char* name;
+    PlistValue stored;
+    std::string json;
+};
+
+class ReadCommand : public CompanionTool, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(ReadCommand, PrintsTheStoredValueAsJson) {
+    ASSERT_TRUE(suite()->setObject(GetParam().stored, "probe"));
+    auto result = companion({"read", "probe"});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(result.out, GetParam().json + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Companion, ReadCommand,
+    ::testing::Values(
+        ReadCase{"Dictionary",
+                 PlistDictionary{{"z", true}, {"a", PlistArray{1, -2.5, 3.0}}, {"e", PlistArray{}}},
+                 R"({"z": true, "a": [1, -2.5, 3.0], "e": []})"},
+        ReadCase{"EscapedString", "q\"b\\\n\t\x01\x7f\xC3\xA9", R"("q\"b\\\n\t\u0001\u007fé")"},
+        ReadCase{"DataAsBase64", PlistData{std::string("\0\xFF\x10\x20", 4)}, R"("AP8QIA==")"},
+        ReadCase{"DataOfTwoBytes", PlistData{"ab"}, R"("YWI=")"},
+        ReadCase{"DateAtEpoch", PlistDate{0}, R"("2001-01-01T00:00:00Z")"},
+        ReadCase{"DateBeforeEpoch", PlistDate{-978307200.0}, R"("1970-01-01T00:00:00Z")"},
+        ReadCase{"DateLeapDay", PlistDate{951782400.0 - 978307200.0 + 3723.0},
+                 R"("2000-02-29T01:02:03Z")"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CompanionTool, ReadOfAMissingKeyPrintsNull) {
+    auto result = companion({"read", "nothing"});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.out, "null\n");
+}
+
+// ---------------------------------------------------------------- failures
+
+class UsageErrors : public CompanionTool,
+                    public ::testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(UsageErrors, ExitTwoWithTheUsage) {
+    auto result = companion(GetParam());
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_NE(result.err.find("usage: corvane-companion"), std::string::npos) << result.err;
+    EXPECT_FALSE(fs::exists(containerFolder() + "/Library/Preferences/" + kSuite + ".plist"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Companion, UsageErrors,
+                         ::testing::Values(std::vector<std::string>{},
+                                           std::vector<std::string>{"bogus"},
+                                           std::vector<std::string>{"running"},
+                                           std::vector<std::string>{"running", "maybe"},
+                                           std::vector<std::string>{"options", "noEquals"},
+                                           std::vector<std::string>{"options", "=value"},
+                                           std::vector<std::string>{"options", "--clear", "a=true"},
+                                           std::vector<std::string>{"options", "--files", "a=true"},
+                                           std::vector<std::string>{"options", "\xFF=true"},
+                                           std::vector<std::string>{"options", "label=\xC3\x28"},
+                                           std::vector<std::string>{"grant"},
+                                           std::vector<std::string>{"grant", "/tmp", "--key"},
+                                           std::vector<std::string>{"grant", "/tmp/\xFF"},
+                                           std::vector<std::string>{"revoke"},
+                                           std::vector<std::string>{"read"},
+                                           std::vector<std::string>{"read", "a", "b"},
+                                           std::vector<std::string>{"read", "\xFF"},
+                                           std::vector<std::string>{"listen", "--count", "0"},
+                                           std::vector<std::string>{"listen", "--count", "-1"},
+                                           std::vector<std::string>{"listen", "--timeout", "soon"},
+                                           std::vector<std::string>{"listen", "--timeout"},
+                                           std::vector<std::string>{"listen", "\xFF"}));
+
+TEST_F(CompanionTool, AContainerRootThatIsAFileFailsEveryCommandWithExitOne) {
+    std::ofstream(root()) << "not a folder";
+    fs::create_directories(dir / "granted");
+    for (const auto& command :
+         std::vector<std::vector<std::string>>{{"running", "on"},
+                                               {"options", "a=true"},
+                                               {"options", "--file", "a=true"},
+                                               {"grant", dir / "granted"},
+                                               {"revoke", "k"},
+                                               {"read", "appIsRunning"}}) {
+        auto result = companion(command);
+        EXPECT_EQ(result.exitStatus, 1) << command[0] << ": " << result.err;
+        EXPECT_NE(result.err.find("cannot"), std::string::npos) << result.err;
+    }
+}
+
+// ---------------------------------------------------------------- listen
+
+class CompanionListen : public CompanionTool {
+  protected:
+    void SetUp() override {
+        env = testing::isolatedEnvironment(bus, dir);
+        Gio::init();
+        connection = Gio::DBus::Connection::create_for_address_sync(
+            bus.address(), Gio::DBus::ConnectionFlags::AUTHENTICATION_CLIENT |
+                               Gio::DBus::ConnectionFlags::MESSAGE_BUS_CONNECTION);
+        connection->set_exit_on_close(false);
+        center = std::make_unique<DBusNotificationCenter>(connection);
+    }
+    void TearDown() override {
+        center.reset();
+        connection->close_sync();
+    }
+
+    std::unique_ptr<Process> startListening(std::vector<std::string> args) {
+        args.insert(args.begin(), {CORVANE_COMPANION, "listen"});
+        auto process = std::make_unique<Process>(std::move(args), env);
+        EXPECT_TRUE(process->waitForLine("listening", 10s, Stream::Stderr))
+            << process->output(Stream::Stderr);
+        return process;
+    }
+
+    void post(std::string_view name, const PlistDictionary& userInfo) {
+        center->post(name, userInfo);
+        connection->flush_sync();
+    }
+
+    testing::PrivateBus bus;
+    Glib::RefPtr<Gio::DBus::Connection> connection;
+    std::unique_ptr<DBusNotificationCenter> center;
+};
+
+TEST_F(CompanionListen, PrintsTheNamedNotificationsUntilTheCount) {
+    auto listener =
+        startListening({"--count", "2", "Corvane.BatchRenameResult", "Corvane.HiddenFilesToggle"});
+    post("Corvane.Other", {{"skipped", true}});
+    post("Corvane.BatchRenameResult",
+         {{"successCount", 2},
+          {"failures", PlistArray{PlistDictionary{{"path", "/a\"b"}, {"error", "exists"}}}},
+          {"ratio", 0.5},
+          {"raw", PlistData{"\xFF"}},
+          {"text", "\xFF not text"},
+          {"when", PlistDate{86400.25}}});
+    post("Corvane.HiddenFilesToggle", {});
+    ASSERT_EQ(listener->wait(10s), 0) << listener->output(Stream::Stderr);
+    EXPECT_EQ(listener->lines(),
+              (std::vector<std::string>{
+                  R"({"name": "Corvane.BatchRenameResult", "userInfo": {"successCount": 2, )"
+                  R"("failures": [{"path": "/a\"b", "error": "exists"}], "ratio": 0.5, )"
+                  R"("raw": "/w==", "text": "/yBub3QgdGV4dA==", )"
+                  R"("when": "2001-01-02T00:00:00.250Z"}})",
+                  R"({"name": "Corvane.HiddenFilesToggle", "userInfo": {}})"}));
+}
+
+TEST_F(CompanionListen, WithoutNamesPrintsEveryNotification) {
+    auto listener = startListening({"--count", "2"});
+    post("Corvane.A", {});
+    post("Corvane.B", {{"k", "v"}});
+    ASSERT_EQ(listener->wait(10s), 0);
+    EXPECT_EQ(listener->lines(),
+              (std::vector<std::string>{R"({"name": "Corvane.A", "userInfo": {}})",
+                                        R"({"name": "Corvane.B", "userInfo": {"k": "v"}})"}));
+}
+
+TEST_F(CompanionListen, TimeoutBeforeTheCountExitsOne) {
+    auto listener = startListening({"--count", "2", "--timeout", "0.3"});
+    post("Corvane.A", {});
+    EXPECT_EQ(listener->wait(10s), 1);
+    EXPECT_EQ(listener->lines().size(), 1u);
+    EXPECT_NE(listener->output(Stream::Stderr).find("timed out after 1 of 2"), std::string::npos);
+}
+
+TEST_F(CompanionListen, NoSessionBusExitsOne) {
+    env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + (dir / "no-bus");
+    auto result = companion({"listen", "--count", "1"});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.err.find("session bus"), std::string::npos) << result.err;
+}
+
+} // namespace
+} // namespace corvane

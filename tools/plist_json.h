@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/plist_value.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace corvane::json {
+
+/// `text` as a JSON string literal, quotes included. Quotes, backslashes and
+/// control characters are escaped; bytes that are not valid UTF-8 become
+/// U+FFFD, so the result is always valid JSON.
+std::string quote(std::string_view text);
+
+/// `value` as one line of JSON. Booleans, integers and strings map directly;
+/// reals are numbers written to round-trip (always with a fraction or an
+/// exponent, so they read back as reals), NaN and infinities are null; data
+/// is a base64 string; a date is an ISO 8601 UTC string such as
+/// "2001-01-01T00:00:00Z" (with milliseconds when it has a fraction), null
+/// when it lies beyond the years 0001 to 9999; dictionaries keep their order.
+std::string toJson(const PlistValue& value);
+
+/// Standard base64 with padding.
+std::string base64(std::string_view bytes);
+
+/// The ISO 8601 UTC text of a date, or none outside the years 0001 to 9999.
+std::optional<std::string> isoDate(const PlistDate& date);
+
+} // namespace corvane::json
