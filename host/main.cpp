@@ -71,9 +71,9 @@ int run() {
 int main() {
     try {
         return run();
-    } catch (const std::exception& e) {
-        std::cerr << "corvane-findersync: " << e.what() << '\n';
     } catch (const Glib::Error& e) {
+        std::cerr << "corvane-findersync: " << e.what() << '\n';
+    } catch (const std::exception& e) {
         std::cerr << "corvane-findersync: " << e.what() << '\n';
     }
     return 1;
