@@ -19,27 +19,6 @@ namespace corvane::plist::detail {
 /// nothing above U+10FFFF.
 bool isValidUtf8(std::string_view text);
 
-/// Counts the values a reader produces, so that input cannot make it build
-/// an unbounded tree (shared sub-objects in a binary list multiply).
-class ValueBudget {
-  public:
-    explicit ValueBudget(std::size_t maxBytes) : bytesLeft_(maxBytes) {}
-
-    /// Takes one value carrying `bytes` bytes of text or data; false when the
-    /// budget is spent.
-    bool take(std::size_t bytes) {
-        if (valuesLeft_ == 0 || bytes > bytesLeft_)
-            return false;
-        --valuesLeft_;
-        bytesLeft_ -= bytes;
-        return true;
-    }
-
-  private:
-    std::size_t valuesLeft_ = kMaxValues;
-    std::size_t bytesLeft_;
-};
-
 /// Checks what every reader demands of a dictionary key: valid UTF-8 and no
 /// NUL byte. Returns an empty string when the key is fine, else the reason.
 std::string keyProblem(std::string_view key);

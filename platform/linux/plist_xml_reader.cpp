@@ -248,7 +248,7 @@ class XmlReader {
         std::optional<Element> element = elementNamed(name);
         if (!element)
             return fail("unknown element <" + std::string(name) + ">");
-        if (!budget_.take(0))
+        if (++values_ > kMaxValues)
             return fail("too many values");
         if (stack_.empty()) {
             if (result_ || *element == Element::Key)
@@ -383,7 +383,7 @@ class XmlReader {
     std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser_;
     std::vector<Frame> stack_;
     std::optional<PlistValue> result_;
-    ValueBudget budget_{~std::size_t{0}};
+    std::size_t values_ = 0;
     int containerDepth_ = 0;
     std::string error_;
 };

@@ -340,8 +340,11 @@ TEST(ReadRejects, EveryTruncationOfAValidList) {
 TEST(ReadRejects, NestingBeyondTheLimitButNotAtIt) {
     auto nested = [](int depth) {
         PlistValue value = 1;
-        for (int i = 0; i < depth; ++i)
-            value = PlistArray{value};
+        for (int i = 0; i < depth; ++i) {
+            PlistArray wrapper;
+            wrapper.push_back(std::move(value));
+            value = std::move(wrapper);
+        }
         return value;
     };
     for (Format format : {Format::Binary, Format::Xml}) {
