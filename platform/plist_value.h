@@ -45,8 +45,10 @@ public:
     /// is new (readers that index keys themselves, to stay linear in size).
     void appendNew(std::string key, PlistValue value);
 
-    bool empty() const { return entries_.empty(); }
-    std::size_t size() const { return entries_.size(); }
+    // Defined below PlistValue: clang instantiates them here and needs the
+    // complete type.
+    bool empty() const;
+    std::size_t size() const;
     auto begin() const { return entries_.begin(); }
     auto end() const { return entries_.end(); }
     const std::vector<Entry>& entries() const { return entries_; }
@@ -105,5 +107,13 @@ public:
 private:
     Storage storage_;
 };
+
+inline bool PlistDictionary::empty() const {
+    return entries_.empty();
+}
+
+inline std::size_t PlistDictionary::size() const {
+    return entries_.size();
+}
 
 } // namespace corvane
