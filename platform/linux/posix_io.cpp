@@ -83,27 +83,40 @@ Expected<std::string> readFile(const std::string& path, std::size_t maxBytes) {
     return bytes;
 }
 
+namespace {
+
+Expected<void> makeFolder(const std::string& path, mode_t mode) {
+    if (::mkdir(path.c_str(), mode) == 0)
+        return {};
+    int err = errno;
+    if (err == ENOENT) {
+        // Create the missing parent first; the common case (all there) costs one call.
+        auto slash = path.find_last_not_of('/');
+        slash = slash == std::string::npos ? std::string::npos : path.rfind('/', slash);
+        if (slash == std::string::npos || slash == 0)
+            return systemError("Cannot create folder " + path, err);
+        if (auto parent = makeFolder(path.substr(0, slash), mode); !parent)
+            return parent;
+        if (::mkdir(path.c_str(), mode) == 0)
+            return {};
+        err = errno;
+    }
+    if (err != EEXIST)
+        return systemError("Cannot create folder " + path, err);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return systemError("Cannot create folder " + path, errno);
+    if (!S_ISDIR(st.st_mode))
+        return systemError("Cannot create folder " + path, ENOTDIR);
+    return {};
+}
+
+} // namespace
+
 Expected<void> makeDirectories(const std::string& path, mode_t mode) {
     if (!isUsablePath(path))
         return makeError("Cannot create folder: the path is empty or holds a NUL byte", EINVAL);
-    std::size_t pos = 0;
-    while (pos != std::string::npos) {
-        pos = path.find('/', pos + 1);
-        std::string prefix = path.substr(0, pos);
-        if (prefix.empty() || prefix.back() == '/')
-            continue;
-        if (::mkdir(prefix.c_str(), mode) == 0)
-            continue;
-        int err = errno;
-        if (err != EEXIST)
-            return systemError("Cannot create folder " + prefix, err);
-        struct stat st {};
-        if (::stat(prefix.c_str(), &st) != 0)
-            return systemError("Cannot create folder " + prefix, errno);
-        if (!S_ISDIR(st.st_mode))
-            return systemError("Cannot create folder " + prefix, ENOTDIR);
-    }
-    return {};
+    return makeFolder(path, mode);
 }
 
 Expected<void> writeAll(int fd, std::string_view bytes, std::string_view path) {
