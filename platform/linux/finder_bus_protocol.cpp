@@ -186,8 +186,10 @@ Expected<Glib::VariantContainerBase> encodeMenuReply(const std::optional<Menu>& 
         for (const MenuItem& item : shown.items) {
             const MenuImage noImage;
             const MenuImage& image = item.image ? *item.image : noImage;
+            const std::string noAction;
+            const std::string& action = item.action ? *item.action : noAction;
             for (std::string_view text :
-                 {std::string_view(item.title), std::string_view(item.action.value_or("")),
+                 {std::string_view(item.title), std::string_view(action),
                   std::string_view(item.keyEquivalent), std::string_view(image.symbolName),
                   std::string_view(image.iconName),
                   std::string_view(image.accessibilityDescription)})
