@@ -1,14 +1,12 @@
 #include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/plist_codec.h"
 #include "platform/linux/plist_file_settings.h"
+#include "tests/platform/temp_folder_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <random>
 #include <sys/wait.h>
@@ -19,17 +17,10 @@ namespace corvane {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::readBytes;
+using testing::writeBytes;
 
 constexpr std::string_view kSuite = "group.Test.Settings";
-
-std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void writeBytes(const fs::path& path, std::string_view bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 std::string randomBytes(std::size_t n, unsigned seed) {
     std::mt19937 generator(seed);
@@ -39,23 +30,15 @@ std::string randomBytes(std::size_t n, unsigned seed) {
     return bytes;
 }
 
-/// One temporary container root per test; suites are opened through fresh
-/// providers, as separate processes would open them.
-class SettingsFileTest : public ::testing::Test {
+/// Suites are opened through fresh providers, as separate processes would open them.
+class SettingsFileTest : public testing::TempFolderTest {
   protected:
-    void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "settings-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-        root_ = templ;
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
     std::unique_ptr<SettingsSuite> open(std::string_view suite = kSuite) {
-        DirectoryAppGroupContainers containers((root_ / "containers").string());
+        DirectoryAppGroupContainers containers((dir_ / "containers").string());
         return PlistFileSettingsProvider(containers).openSuite(suite);
     }
     fs::path preferences() const {
-        return root_ / "containers" / kSuite / "Library" / "Preferences";
+        return dir_ / "containers" / kSuite / "Library" / "Preferences";
     }
     fs::path suiteFile() const { return preferences() / (std::string(kSuite) + ".plist"); }
     std::vector<std::string> entriesContaining(std::string_view part) const {
@@ -70,8 +53,6 @@ class SettingsFileTest : public ::testing::Test {
         EXPECT_TRUE(value && value->isDictionary());
         return value && value->isDictionary() ? value->asDictionary() : PlistDictionary{};
     }
-
-    fs::path root_;
 };
 
 TEST_F(SettingsFileTest, WritesAreSeenByAnotherProviderAndStoredAsBinary) {
@@ -96,7 +77,7 @@ TEST_F(SettingsFileTest, WritesAreSeenByAnotherProviderAndStoredAsBinary) {
     EXPECT_EQ(writer->dictionaryForKey("contextMenuOptions"), options);
 }
 
-TEST_F(SettingsFileTest, SynchronizePicksUpAnotherWritersChange) {
+TEST_F(SettingsFileTest, SnapshotSeesAnotherWriterOnlyAfterSynchronizeOrOwnWrite) {
     auto mine = open();
     auto theirs = open();
     ASSERT_TRUE(mine && theirs);
@@ -104,15 +85,12 @@ TEST_F(SettingsFileTest, SynchronizePicksUpAnotherWritersChange) {
     EXPECT_FALSE(mine->objectForKey("batchRenameRequest"));
     ASSERT_TRUE(mine->synchronize());
     EXPECT_EQ(mine->objectForKey("batchRenameRequest"), PlistValue("abc"));
-}
 
-TEST_F(SettingsFileTest, AWriteKeepsKeysAnotherWriterStoredAfterOurSnapshot) {
-    auto mine = open();
-    auto theirs = open();
     ASSERT_TRUE(theirs->setObject(1, "theirs"));
-    ASSERT_TRUE(mine->setObject(2, "mine"));
-    EXPECT_EQ(fileContents(), (PlistDictionary{{"theirs", 1}, {"mine", 2}}));
-    EXPECT_EQ(mine->objectForKey("theirs"), PlistValue(1)) << "a write refreshes the snapshot";
+    ASSERT_TRUE(mine->setObject(2, "mine")); // re-reads: their key survives and is seen
+    EXPECT_EQ(fileContents(),
+              (PlistDictionary{{"batchRenameRequest", "abc"}, {"theirs", 1}, {"mine", 2}}));
+    EXPECT_EQ(mine->objectForKey("theirs"), PlistValue(1));
 }
 
 TEST_F(SettingsFileTest, XmlFileWrittenBySomeoneElseIsRead) {
@@ -161,17 +139,30 @@ TEST_F(SettingsFileTest, TwoProcessesWritingAtOnceLoseNoKey) {
                 << "writer " << writer << " key " << i;
 }
 
-TEST_F(SettingsFileTest, AWriterKilledMidWriteLeavesAWholeFile) {
-    constexpr std::size_t kPayloadSize = 512 * 1024;
+TEST_F(SettingsFileTest, ReadersAndAKilledWriterOnlyEverSeeWholeFiles) {
+    constexpr std::size_t kPayloadSize = 256 * 1024;
     auto payloadFor = [&](std::int64_t generation) {
-        return PlistDictionary{
+        return PlistValue(PlistDictionary{
             {"generation", generation},
             {"bytes",
-             PlistData{std::string(kPayloadSize, static_cast<char>('A' + generation % 26))}}};
+             PlistData{std::string(kPayloadSize, static_cast<char>('A' + generation % 26))}}});
+    };
+    // Empty when the file holds one whole payload, else what is wrong with it.
+    auto defect = [&]() -> std::string {
+        auto value = plist::read(readBytes(suiteFile()));
+        if (!value || !value->isDictionary())
+            return "unreadable file";
+        const PlistValue* payload = value->asDictionary().find("payload");
+        if (!payload || !payload->isDictionary() || !payload->asDictionary().contains("generation"))
+            return "no payload";
+        const PlistValue& generation = *payload->asDictionary().find("generation");
+        return generation.isInteger() && *payload == payloadFor(generation.asInteger())
+                   ? ""
+                   : "mixed payload";
     };
     ASSERT_TRUE(open()->setObject(payloadFor(0), "payload"));
 
-    for (int delayMs : {0, 1, 3, 7, 15, 30}) {
+    for (int delayMs : {0, 2, 5, 10, 20, 40, 80}) {
         pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
@@ -179,17 +170,14 @@ TEST_F(SettingsFileTest, AWriterKilledMidWriteLeavesAWholeFile) {
             for (std::int64_t generation = 1;; ++generation)
                 (void)suite->setObject(payloadFor(generation), "payload");
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        auto killAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs);
+        std::string seen;
+        while (seen.empty() && std::chrono::steady_clock::now() < killAt)
+            seen = defect();
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
-
-        PlistDictionary stored = fileContents();
-        const PlistValue* payload = stored.find("payload");
-        ASSERT_TRUE(payload && payload->isDictionary()) << "after " << delayMs << " ms";
-        const PlistValue* generation = payload->asDictionary().find("generation");
-        ASSERT_TRUE(generation && generation->isInteger());
-        EXPECT_EQ(*payload, PlistValue(payloadFor(generation->asInteger())))
-            << "after " << delayMs << " ms";
+        EXPECT_EQ(seen, "") << "while writing, before the kill at " << delayMs << " ms";
+        EXPECT_EQ(defect(), "") << "after the kill at " << delayMs << " ms";
     }
 
     // A killed writer may leave its temporary file; the next writer, holding
@@ -199,13 +187,13 @@ TEST_F(SettingsFileTest, AWriterKilledMidWriteLeavesAWholeFile) {
 }
 
 TEST_F(SettingsFileTest, ContainerThatCannotBeMadeOpensNoSuite) {
-    writeBytes(root_ / "containers", "a regular file");
+    writeBytes(dir_ / "containers", "a regular file");
     EXPECT_EQ(open(), nullptr);
 }
 
 TEST_F(SettingsFileTest, PreferencesFolderThatCannotBeMadeOpensNoSuite) {
-    fs::create_directories(root_ / "containers" / kSuite);
-    writeBytes(root_ / "containers" / kSuite / "Library", "a regular file");
+    fs::create_directories(dir_ / "containers" / kSuite);
+    writeBytes(dir_ / "containers" / kSuite / "Library", "a regular file");
     EXPECT_EQ(open(), nullptr);
 }
 
