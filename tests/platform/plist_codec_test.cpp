@@ -107,24 +107,6 @@ INSTANTIATE_TEST_SUITE_P(
                                          PlistValue(PlistData{"\x00\xff"s}),
                                          PlistValue(PlistDictionary{{"b", 1}, {"a", true}}))));
 
-TEST(PlistKinds, BooleansAndIntegersStayApartInBothFormats) {
-    for (Format format : {Format::Binary, Format::Xml}) {
-        auto bytes = writeIn(format, PlistArray{true, 1, false, 0});
-        ASSERT_TRUE(bytes);
-        auto back = plist::read(*bytes);
-        ASSERT_TRUE(back);
-        const PlistArray& a = back->asArray();
-        ASSERT_EQ(a.size(), 4u);
-        EXPECT_TRUE(a[0].isBool() && a[0].asBool());
-        EXPECT_TRUE(a[1].isInteger() && a[1].asInteger() == 1);
-        EXPECT_TRUE(a[2].isBool() && !a[2].asBool());
-        EXPECT_TRUE(a[3].isInteger() && a[3].asInteger() == 0);
-    }
-    auto fromBinary = plist::read(binaryPlist({"\xA2\x01\x02", "\x09", "\x10\x01"}, 1, 1));
-    ASSERT_TRUE(fromBinary);
-    EXPECT_EQ(*fromBinary, PlistValue(PlistArray{true, 1}));
-}
-
 TEST(PlistKinds, NotANumberSurvivesBothFormats) {
     for (Format format : {Format::Binary, Format::Xml}) {
         auto back = plist::read(*writeIn(format, PlistValue(NAN)));
@@ -181,23 +163,45 @@ INSTANTIATE_TEST_SUITE_P(Sizes, BinaryWidths,
                                            WidthCase{10, 0, {1, 1}}, WidthCase{1, 70000, {4, 1}},
                                            WidthCase{70000, 0, {4, 4}}));
 
-TEST(BinaryReader, AcceptsOddOffsetAndReferenceWidths) {
-    std::vector<std::string> objects = {"\xA2"s + bigEndian(1, 3) + bigEndian(2, 3), "\x51z",
-                                        "\x11\x01\x00"s};
-    for (unsigned offsetSize : {2u, 3u, 5u, 8u}) {
-        auto value = plist::read(binaryPlist(objects, offsetSize, 3));
-        ASSERT_TRUE(value) << offsetSize << ": " << value.error().description;
-        EXPECT_EQ(*value, PlistValue(PlistArray{"z", 256}));
-    }
+struct HandBuilt {
+    std::string name;
+    std::vector<std::string> objects;
+    unsigned offsetSize;
+    unsigned refSize;
+    PlistValue expected;
+};
+
+class BinaryReads : public ::testing::TestWithParam<HandBuilt> {};
+
+TEST_P(BinaryReads, TheExpectedValue) {
+    const HandBuilt& c = GetParam();
+    auto value = plist::read(binaryPlist(c.objects, c.offsetSize, c.refSize));
+    ASSERT_TRUE(value) << value.error().description;
+    EXPECT_EQ(*value, c.expected);
 }
 
-TEST(BinaryReader, AcceptsSixteenByteIntegersThatFitAndSharedObjects) {
-    std::string minusTwo = "\x14"s + std::string(15, '\xff') + "\xfe";
-    auto value =
-        plist::read(binaryPlist({"\xA3\x01\x01\x02", minusTwo, "\x22\x3f\xc0\x00\x00"s}, 1, 1));
-    ASSERT_TRUE(value) << value.error().description;
-    EXPECT_EQ(*value, PlistValue(PlistArray{-2, -2, 1.5}));
-}
+const std::vector<std::string> kThreeByteRefs = {"\xA2"s + bigEndian(1, 3) + bigEndian(2, 3),
+                                                 "\x51z", "\x11\x01\x00"s};
+
+INSTANTIATE_TEST_SUITE_P(
+    Objects, BinaryReads,
+    ::testing::Values(
+        HandBuilt{"TrueThenOne", {"\xA2\x01\x02", "\x09", "\x10\x01"}, 1, 1, PlistArray{true, 1}},
+        HandBuilt{"TwoByteOffsets", kThreeByteRefs, 2, 3, PlistArray{"z", 256}},
+        HandBuilt{"ThreeByteOffsets", kThreeByteRefs, 3, 3, PlistArray{"z", 256}},
+        HandBuilt{"FiveByteOffsets", kThreeByteRefs, 5, 3, PlistArray{"z", 256}},
+        HandBuilt{"SharedSixteenByteIntegerAndFloat",
+                  {"\xA3\x01\x01\x02", "\x14"s + std::string(15, '\xff') + "\xfe",
+                   "\x22\x3f\xc0\x00\x00"s},
+                  1,
+                  1,
+                  PlistArray{-2, -2, 1.5}},
+        HandBuilt{"LastDuplicateKeyWins",
+                  {"\xD2\x01\x01\x02\x03", "\x51k", "\x10\x01", "\x10\x02"},
+                  1,
+                  1,
+                  PlistDictionary{{"k", 2}}}),
+    [](const auto& info) { return info.param.name; });
 
 // --- Bad input ----------------------------------------------------------------
 
