@@ -3,12 +3,9 @@
 namespace corvane {
 
 FileURL FileURL::fromPath(std::string_view path) {
-    std::string p(path);
-    while (p.size() > 1 && p.back() == '/')
-        p.pop_back();
-    if (p.empty())
-        p = "/";
-    return FileURL(std::move(p));
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    return FileURL(path.empty() ? std::string(1, '/') : std::string(path));
 }
 
 std::string FileURL::lastPathComponent() const {
@@ -32,9 +29,13 @@ FileURL FileURL::parent() const {
 }
 
 FileURL FileURL::appending(std::string_view component) const {
-    if (path_ == "/")
-        return fromPath("/" + std::string(component));
-    return fromPath(path_ + "/" + std::string(component));
+    std::string joined;
+    joined.reserve(path_.size() + 1 + component.size());
+    joined.append(path_);
+    if (joined.back() != '/')
+        joined.push_back('/');
+    joined.append(component);
+    return fromPath(joined);
 }
 
 } // namespace corvane
