@@ -7,50 +7,51 @@
 
 #include <algorithm>
 #include <climits>
-#include <tuple>
 
 namespace corvane {
 namespace {
 
-using fakes::FinderSyncFixture;
-
-constexpr std::string_view kITerm = "/Applications/iTerm.app";
-constexpr std::string_view kITerm2 = "/Applications/iTerm 2.app";
-constexpr std::string_view kVSCode = "/Applications/Visual Studio Code.app";
-constexpr std::string_view kVSCodeInsiders = "/Applications/Visual Studio Code - Insiders.app";
+const std::string kITerm = "/Applications/iTerm.app";
+const std::string kITerm2 = "/Applications/iTerm 2.app";
+const std::string kVSCode = "/Applications/Visual Studio Code.app";
+const std::string kInsiders = "/Applications/Visual Studio Code - Insiders.app";
+const std::string kNotFound = "Corvane+ settings not found";
+const std::string kUnavailable = "Corvane+ settings unavailable (App Group)";
 
 /// A FinderSync whose file manager answers for the applications the menu looks for.
-class MenuTest : public FinderSyncFixture {
+class MenuTest : public fakes::FinderSyncFixture {
   protected:
     MenuTest() {
-        for (std::string_view app : {kITerm, kITerm2, kVSCode, kVSCodeInsiders})
-            apps.setExists(std::string(app), false);
+        for (const std::string& app : {kITerm, kITerm2, kVSCode, kInsiders})
+            apps.setExists(app, false);
     }
-
     FinderSync& make() {
         finderSync = std::make_unique<FinderSync>(
             FinderSyncServices{controller, settings, containers, apps, security, notifications,
                                scheduler, uuids, images, log});
         return *finderSync;
     }
-
-    void setRunning(PlistValue flag = true) {
-        setSharedValue(std::string(contract::kAppRunningKey), std::move(flag));
+    void setRunning(PlistValue flag = true) { setSharedValue("appIsRunning", std::move(flag)); }
+    void setOptions(PlistDictionary options) {
+        setSharedValue("contextMenuOptions", std::move(options));
     }
-    void setSharedOptions(PlistDictionary options) {
-        setSharedValue(std::string(contract::kMenuOptionsKey), std::move(options));
-    }
-
     static const MenuItem* find(const Menu& menu, std::string_view title) {
-        auto it = std::find_if(menu.items.begin(), menu.items.end(),
-                               [&](const MenuItem& item) { return item.title == title; });
+        auto it = std::ranges::find(menu.items, title, &MenuItem::title);
         return it == menu.items.end() ? nullptr : &*it;
     }
 
     fakes::ExistenceOverlayFileManager apps{files};
 };
 
-// --- Settings status ------------------------------------------------------
+MenuItem entry(std::string title, std::optional<std::string> action, bool enabled = true,
+               std::optional<MenuImage> image = std::nullopt) {
+    MenuItem item;
+    item.title = std::move(title);
+    item.action = std::move(action);
+    item.enabled = enabled;
+    item.image = std::move(image);
+    return item;
+}
 
 enum class Shared { Missing, Empty, OnlyStrings, Present, SuiteUnavailable };
 
@@ -66,254 +67,177 @@ class SettingsStatusTest : public MenuTest, public ::testing::WithParamInterface
 TEST_P(SettingsStatusTest, DecidesFromSharedOptionsFileAndContainer) {
     const StatusRow& row = GetParam();
     if (row.shared == Shared::Empty)
-        setSharedOptions({});
+        setOptions({});
     if (row.shared == Shared::OnlyStrings)
-        setSharedOptions({{"copyPath", "yes"}});
+        setOptions({{"copyPath", "yes"}});
     if (row.shared == Shared::Present)
-        setSharedOptions({{"copyPath", true}});
+        setOptions({{"copyPath", true}});
     if (row.optionsFile)
         writeOptionsFile(PlistDictionary{{"copyPath", true}});
     FinderSync& sync = make();
     settings.setAvailable(row.shared != Shared::SuiteUnavailable);
     if (!row.container)
         containers.setContainer(std::nullopt);
-
     EXPECT_EQ(sync.settingsStatusMessage(), row.expected);
 }
 
-const std::string kNotFound = "Corvane+ settings not found";
-const std::string kUnavailable = "Corvane+ settings unavailable (App Group)";
-
 INSTANTIATE_TEST_SUITE_P(
     Table, SettingsStatusTest,
-    ::testing::Values(StatusRow{Shared::Present, false, true, std::nullopt},
-                      StatusRow{Shared::Present, false, false, std::nullopt},
-                      StatusRow{Shared::OnlyStrings, false, true, std::nullopt},
-                      StatusRow{Shared::Missing, true, true, std::nullopt},
-                      StatusRow{Shared::Empty, true, true, std::nullopt},
+    ::testing::Values(StatusRow{Shared::Present, false, true, {}},
+                      StatusRow{Shared::Present, false, false, {}},
+                      StatusRow{Shared::OnlyStrings, false, true, {}},
+                      StatusRow{Shared::Missing, true, true, {}},
+                      StatusRow{Shared::Empty, true, true, {}},
                       StatusRow{Shared::Missing, false, true, kNotFound},
                       StatusRow{Shared::Empty, false, true, kNotFound},
                       StatusRow{Shared::SuiteUnavailable, false, true, kNotFound},
                       StatusRow{Shared::Missing, false, false, kUnavailable},
                       StatusRow{Shared::SuiteUnavailable, false, false, kUnavailable}));
 
-// --- Whether each command is shown ------------------------------------------
-
-struct Command {
-    std::string key;
-    std::string title;
-    bool onByDefault;
+/// A value stored for an option in the source, and how the show rule reads it.
+struct StoredValue {
+    std::optional<PlistValue> value;
+    bool on;    // counts as true
+    bool unset; // skipped by the value rule, as if absent
 };
-
-const Command kCommands[] = {
-    {"newTextFile", "New Text File", true},
-    {"newTerminalHere", "New Terminal Here", false},
-    {"newITermHere", "New iTerm2 Window Here", false},
-    {"copyPath", "Copy Path", false},
-    {"batchRename", "Batch Rename", false},
-    {"toggleHiddenFiles", "Show/Hide Hidden Files", false},
-    {"openInVSCode", "Open in Visual Studio Code", false},
-};
-
-enum class Stored { Absent, True, False, NumberZero, NumberTwo, String };
 
 class ShowRuleTest : public MenuTest,
-                     public ::testing::WithParamInterface<std::tuple<Command, Stored>> {};
+                     public ::testing::WithParamInterface<std::tuple<MenuCommand, StoredValue>> {};
 
 TEST_P(ShowRuleTest, FollowsTheStoredOption) {
     const auto& [command, stored] = GetParam();
     // A key no item uses keeps the map non-empty, so the defaults never step in.
+    // Stored after start-up: the menu must reload the options itself.
+    FinderSync& sync = make();
     PlistDictionary options{{"someOtherKey", true}};
-    switch (stored) {
-    case Stored::Absent:
-        break;
-    case Stored::True:
-        options.set(command.key, true);
-        break;
-    case Stored::False:
-        options.set(command.key, false);
-        break;
-    case Stored::NumberZero:
-        options.set(command.key, 0);
-        break;
-    case Stored::NumberTwo:
-        options.set(command.key, 2);
-        break;
-    case Stored::String:
-        options.set(command.key, "true");
-        break;
-    }
-    setSharedOptions(options);
+    if (stored.value)
+        options.set(std::string(command.optionKey), *stored.value);
+    setOptions(options);
     setRunning();
 
-    std::optional<Menu> menu = make().menuForMenuKind(0);
-    ASSERT_TRUE(menu.has_value());
-    const bool on = stored == Stored::True || stored == Stored::NumberTwo;
-    const bool unset = stored == Stored::Absent || stored == Stored::String;
-    EXPECT_EQ(find(*menu, command.title) != nullptr, on || (unset && command.onByDefault));
+    std::optional<Menu> menu = sync.menuForMenuKind(0);
+    ASSERT_TRUE(menu.has_value()); // a menu even when it holds no item
+    const bool onByDefault = command.optionKey == "newTextFile";
+    EXPECT_EQ(find(*menu, command.title) != nullptr, stored.on || (stored.unset && onByDefault));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllCommands, ShowRuleTest,
-                         ::testing::Combine(::testing::ValuesIn(kCommands),
-                                            ::testing::Values(Stored::Absent, Stored::True,
-                                                              Stored::False, Stored::NumberZero,
-                                                              Stored::NumberTwo, Stored::String)));
-
-TEST_F(MenuTest, NewTextFileOffAloneGivesAnEmptyMenuNotNone) {
-    setSharedOptions({{"newTextFile", false}});
-    setRunning();
-    std::optional<Menu> menu = make().menuForMenuKind(0);
-    ASSERT_TRUE(menu.has_value());
-    EXPECT_TRUE(menu->items.empty());
-}
-
-// --- Installed applications -------------------------------------------------
+                         ::testing::Combine(::testing::ValuesIn(menuCommands()),
+                                            ::testing::Values(StoredValue{{}, false, true},
+                                                              StoredValue{true, true, false},
+                                                              StoredValue{false, false, false},
+                                                              StoredValue{0, false, false},
+                                                              StoredValue{2, true, false},
+                                                              StoredValue{"true", false, true})));
 
 struct AppRow {
-    bool first;
-    bool second;
-    bool enabled;
-    std::vector<std::string_view> checks;
+    bool iTerm, first, second, enabled;
+    std::vector<std::string> checks; // existence tests, in order
 };
 
-class ITermTest : public MenuTest, public ::testing::WithParamInterface<AppRow> {};
+class InstalledAppTest : public MenuTest, public ::testing::WithParamInterface<AppRow> {};
 
-TEST_P(ITermTest, EnabledWhenEitherEditionExists) {
+TEST_P(InstalledAppTest, EnabledWhenAnEditionExistsTestedInOrder) {
     const AppRow& row = GetParam();
-    apps.setExists(std::string(kITerm), row.first);
-    apps.setExists(std::string(kITerm2), row.second);
-    setSharedOptions({{"newITermHere", true}});
-    setRunning();
-    std::optional<Menu> menu = make().menuForMenuKind(0);
-    ASSERT_TRUE(menu.has_value());
-    const MenuItem* item = find(*menu, "New iTerm2 Window Here");
-    ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->enabled, row.enabled);
-
-    std::vector<std::string> appChecks;
-    std::ranges::copy_if(apps.existenceChecks(), std::back_inserter(appChecks),
-                         [](const std::string& p) { return p.starts_with("/Applications/"); });
-    EXPECT_EQ(appChecks, std::vector<std::string>(row.checks.begin(), row.checks.end()));
-}
-
-INSTANTIATE_TEST_SUITE_P(Editions, ITermTest,
-                         ::testing::Values(AppRow{true, false, true, {kITerm}},
-                                           AppRow{true, true, true, {kITerm}},
-                                           AppRow{false, true, true, {kITerm, kITerm2}},
-                                           AppRow{false, false, false, {kITerm, kITerm2}}));
-
-class VSCodeTest : public MenuTest, public ::testing::WithParamInterface<AppRow> {};
-
-TEST_P(VSCodeTest, StableEditionFirstThenInsiders) {
-    const AppRow& row = GetParam();
-    apps.setExists(std::string(kVSCode), row.first);
-    apps.setExists(std::string(kVSCodeInsiders), row.second);
-    setSharedOptions({{"openInVSCode", true}});
+    apps.setExists(row.iTerm ? kITerm : kVSCode, row.first);
+    apps.setExists(row.iTerm ? kITerm2 : kInsiders, row.second);
+    setOptions({{row.iTerm ? "newITermHere" : "openInVSCode", true}, {"newTextFile", false}});
     setRunning();
     FinderSync& sync = make();
-
-    std::optional<FileURL> app = sync.locateVSCodeApp();
-    std::optional<FileURL> expected;
-    if (row.enabled)
-        expected = FileURL::fromPath(row.checks.back());
-    EXPECT_EQ(app, expected);
-    EXPECT_EQ(std::vector<std::string>(apps.existenceChecks()),
-              std::vector<std::string>(row.checks.begin(), row.checks.end()));
 
     std::optional<Menu> menu = sync.menuForMenuKind(0);
     ASSERT_TRUE(menu.has_value());
-    const MenuItem* item = find(*menu, "Open in Visual Studio Code");
-    ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->enabled, row.enabled);
+    ASSERT_EQ(menu->items.size(), 1u);
+    EXPECT_EQ(menu->items[0].title,
+              row.iTerm ? "New iTerm2 Window Here" : "Open in Visual Studio Code");
+    EXPECT_EQ(menu->items[0].enabled, row.enabled);
+    std::vector<std::string> appChecks;
+    std::ranges::copy_if(apps.existenceChecks(), std::back_inserter(appChecks),
+                         [](const std::string& p) { return p.starts_with("/Applications/"); });
+    EXPECT_EQ(appChecks, row.checks);
+    if (!row.iTerm) {
+        EXPECT_EQ(sync.locateVSCodeApp(),
+                  row.enabled ? std::optional(FileURL::fromPath(row.checks.back())) : std::nullopt);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Editions, VSCodeTest,
-                         ::testing::Values(AppRow{true, true, true, {kVSCode}},
-                                           AppRow{false, true, true, {kVSCode, kVSCodeInsiders}},
+INSTANTIATE_TEST_SUITE_P(Editions, InstalledAppTest,
+                         ::testing::Values(AppRow{true, true, true, true, {kITerm}},
+                                           AppRow{true, false, true, true, {kITerm, kITerm2}},
+                                           AppRow{true, false, false, false, {kITerm, kITerm2}},
+                                           AppRow{false, true, true, true, {kVSCode}},
+                                           AppRow{false, false, true, true, {kVSCode, kInsiders}},
                                            AppRow{
-                                               false, false, false, {kVSCode, kVSCodeInsiders}}));
+                                               false, false, false, false, {kVSCode, kInsiders}}));
 
-// --- The running flag -------------------------------------------------------
+struct FlagRow {
+    std::optional<PlistValue> flag;
+    bool suiteAvailable;
+};
 
-class RunningFlagTest : public MenuTest,
-                        public ::testing::WithParamInterface<std::optional<PlistValue>> {};
+class NotRunningTest : public MenuTest, public ::testing::WithParamInterface<FlagRow> {};
 
-TEST_P(RunningFlagTest, NoMenuAndNoReloadUnlessTheFlagIsTrue) {
+TEST_P(NotRunningTest, NoMenuAndNoReload) {
     grantFolder("home", temp.makeFolder("granted"));
-    if (GetParam())
-        setRunning(*GetParam());
+    if (GetParam().flag)
+        setRunning(*GetParam().flag);
     FinderSync& sync = make();
     sync.menuOptions = MenuOptions{{"marker", true}};
+    settings.setAvailable(GetParam().suiteAvailable);
     clearRecords();
 
     EXPECT_EQ(sync.menuForMenuKind(0), std::nullopt);
-    EXPECT_EQ(calls, (fakes::CallLog{"settings.openSuite group.Brenvo.Corvane",
-                                     "settings.objectForKey appIsRunning"}));
+    fakes::CallLog expected{"settings.openSuite group.Brenvo.Corvane"};
+    if (GetParam().suiteAvailable)
+        expected.push_back("settings.objectForKey appIsRunning");
+    EXPECT_EQ(calls, expected);
     EXPECT_TRUE(logLines().empty());
     EXPECT_EQ(sync.menuOptions, (MenuOptions{{"marker", true}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, RunningFlagTest,
-                         ::testing::Values(std::nullopt, PlistValue(false), PlistValue(0),
-                                           PlistValue("true")));
-
-TEST_F(MenuTest, NoMenuWhenTheSuiteCannotBeOpened) {
-    setRunning();
-    FinderSync& sync = make();
-    settings.setAvailable(false);
-    clearRecords();
-    EXPECT_EQ(sync.menuForMenuKind(0), std::nullopt);
-    EXPECT_TRUE(logLines().empty());
-    EXPECT_EQ(security.resolveCount(), 0);
-}
+INSTANTIATE_TEST_SUITE_P(Flags, NotRunningTest,
+                         ::testing::Values(FlagRow{{}, true}, FlagRow{false, true},
+                                           FlagRow{0, true}, FlagRow{"true", true},
+                                           FlagRow{true, false}));
 
 TEST_F(MenuTest, RunningCompanionReloadsSecuredFoldersThenOptions) {
-    grantFolder("home", temp.makeFolder("granted"));
-    setSharedOptions({{"copyPath", true}});
-    setRunning(1);
     FinderSync& sync = make();
+    grantFolder("home", temp.makeFolder("granted"));
+    setRunning(1);
     clearRecords();
-
     ASSERT_TRUE(sync.menuForMenuKind(0).has_value());
-    EXPECT_EQ(logLines().front(), "Loaded secured URL: " + temp.path() + "/granted");
-    EXPECT_EQ(sync.menuOptions, (MenuOptions{{"copyPath", true}}));
+    std::vector<std::string> lines = logLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "Loaded secured URL: " + temp.path() + "/granted");
+    EXPECT_TRUE(lines[1].starts_with("[CorvaneExt] Loaded menu options")) << lines[1];
 }
-
-// --- Whole menus --------------------------------------------------------------
 
 TEST_F(MenuTest, AllSevenOnGiveTheExactMenu) {
     PlistDictionary options;
-    for (const Command& command : kCommands)
-        options.set(command.key, true);
-    setSharedOptions(options);
+    for (const MenuCommand& command : menuCommands())
+        options.set(std::string(command.optionKey), true);
+    setOptions(options);
     setRunning();
-    apps.setExists(std::string(kITerm2), true);
-    apps.setExists(std::string(kVSCodeInsiders), true);
-    images.addSymbol("doc.badge.plus");
-    images.addSymbol("terminal");
-    images.addSymbol("text.cursor");
+    apps.setExists(kITerm2, true);
+    apps.setExists(kInsiders, true);
+    for (const char* symbol : {"doc.badge.plus", "terminal", "text.cursor"})
+        images.addSymbol(symbol);
 
     auto item = [](std::string title, std::string action, std::string symbol, bool known) {
-        MenuItem i;
-        i.title = title;
-        i.action = action;
-        if (known)
-            i.image = MenuImage{symbol, "icon:" + symbol, true, title};
-        return i;
+        return entry(title, action, true,
+                     known ? std::optional(MenuImage{symbol, "icon:" + symbol, true, title})
+                           : std::nullopt);
     };
-    Menu expected;
-    expected.items = {
-        item("New Text File", "createNewTextFile:", "doc.badge.plus", true),
-        item("New Terminal Here", "openTerminalHere:", "terminal", true),
-        item("New iTerm2 Window Here", "openITermHere:", "terminal.fill", false),
-        item("Copy Path", "copyPath:", "doc.on.doc", false),
-        item("Batch Rename", "batchRenameItems:", "text.cursor", true),
-        item("Show/Hide Hidden Files", "toggleHiddenFiles:", "eye", false),
-        item("Open in Visual Studio Code",
-             "openInVSCode:", "chevron.left.forwardslash.chevron.right", false),
-    };
+    const Menu expected{"",
+                        {item("New Text File", "createNewTextFile:", "doc.badge.plus", true),
+                         item("New Terminal Here", "openTerminalHere:", "terminal", true),
+                         item("New iTerm2 Window Here", "openITermHere:", "terminal.fill", false),
+                         item("Copy Path", "copyPath:", "doc.on.doc", false),
+                         item("Batch Rename", "batchRenameItems:", "text.cursor", true),
+                         item("Show/Hide Hidden Files", "toggleHiddenFiles:", "eye", false),
+                         item("Open in Visual Studio Code",
+                              "openInVSCode:", "chevron.left.forwardslash.chevron.right", false)}};
     EXPECT_EQ(make().menuForMenuKind(0), expected);
-
     // Every symbol is asked for, known or not, with the title as its description.
     std::vector<std::pair<std::string, std::string>> asked;
     for (const MenuCommand& command : menuCommands())
@@ -321,25 +245,14 @@ TEST_F(MenuTest, AllSevenOnGiveTheExactMenu) {
     EXPECT_EQ(images.requests(), asked);
 }
 
-TEST_F(MenuTest, MissingSettingsHeadTheMenuWithTheStatusAndOneSeparator) {
-    setRunning();
-    MenuItem status;
-    status.title = "Corvane+ settings not found";
-    status.enabled = false;
-    MenuItem newTextFile;
-    newTextFile.title = "New Text File";
-    newTextFile.action = "createNewTextFile:";
-    EXPECT_EQ(make().menuForMenuKind(0), (Menu{"", {status, MenuItem::separator(), newTextFile}}));
-}
-
-TEST_F(MenuTest, TheMenuKindChangesNothing) {
-    setSharedOptions({{"copyPath", true}, {"eye", true}, {"batchRename", true}});
+TEST_F(MenuTest, MissingSettingsHeadTheMenuWithTheStatusWhateverTheMenuKind) {
     setRunning();
     FinderSync& sync = make();
-    const std::optional<Menu> first = sync.menuForMenuKind(0);
-    ASSERT_TRUE(first.has_value());
-    for (unsigned kind : {1u, 2u, 3u, UINT_MAX})
-        EXPECT_EQ(sync.menuForMenuKind(kind), first) << "kind " << kind;
+    const Menu expected{"",
+                        {entry(kNotFound, std::nullopt, false), MenuItem::separator(),
+                         entry("New Text File", "createNewTextFile:")}};
+    for (unsigned kind : {0u, 1u, 2u, 3u, UINT_MAX})
+        EXPECT_EQ(sync.menuForMenuKind(kind), expected) << "kind " << kind;
 }
 
 } // namespace
