@@ -348,10 +348,14 @@ struct ListenState {
 
 gboolean onTimeout(gpointer data) {
     auto* state = static_cast<ListenState*>(data);
-    if (state->options.count) {
-        state->exitStatus = kExitFailure;
-        state->reason = "timed out after " + std::to_string(state->received) + " of " +
-                        std::to_string(*state->options.count) + " notifications";
+    try {
+        if (state->options.count) {
+            state->exitStatus = kExitFailure;
+            state->reason = "timed out after " + std::to_string(state->received) + " of " +
+                            std::to_string(*state->options.count) + " notifications";
+        }
+    } catch (...) {
+        // Out of memory for the message: end without it.
     }
     state->loop->quit();
     return G_SOURCE_REMOVE;

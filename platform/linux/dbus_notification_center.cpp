@@ -291,6 +291,9 @@ DBusNotificationCenter::~DBusNotificationCenter() {
     }
     if (state_->subscription)
         g_dbus_connection_signal_unsubscribe(state_->connection->gobj(), state_->subscription);
+    // GDBus may free the subscription's reference to the state only later,
+    // from the main loop; the connection need not live that long.
+    state_->connection.reset();
 }
 
 void DBusNotificationCenter::post(std::string_view name, const PlistDictionary& userInfo) {

@@ -28,6 +28,15 @@ namespace fs = std::filesystem;
 
 const std::string kSuite(contract::kAppGroupId);
 
+// "options a=true b=1" -> {"options", "a=true", "b=1"}
+std::vector<std::string> words(std::string_view line) {
+    std::vector<std::string> out;
+    std::istringstream in{std::string(line)};
+    for (std::string word; in >> word;)
+        out.push_back(word);
+    return out;
+}
+
 // One temporary App Group root per test; the tool and the test share it.
 class CompanionTool : public ::testing::Test {
   protected:
@@ -62,7 +71,7 @@ class CompanionTool : public ::testing::Test {
 
 struct SettingsCase {
     const char* name;
-    std::vector<std::vector<std::string>> commands;
+    std::vector<const char*> commands;
     std::string_view key;
     std::optional<PlistValue> expected;
 };
@@ -71,28 +80,28 @@ class SettingsCommands : public CompanionTool,
                          public ::testing::WithParamInterface<SettingsCase> {};
 
 TEST_P(SettingsCommands, StoreWhatTheExtensionReads) {
-    for (const auto& command : GetParam().commands) {
-        auto result = companion(command);
-        ASSERT_EQ(result.exitStatus, 0) << command[0] << ": " << result.err;
+    for (const char* command : GetParam().commands) {
+        auto result = companion(words(command));
+        ASSERT_EQ(result.exitStatus, 0) << command << ": " << result.err;
     }
     auto stored = suite();
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->objectForKey(GetParam().key), GetParam().expected);
 }
 
+const auto kRunning = contract::kAppRunningKey;
+const auto kOptions = contract::kMenuOptionsKey;
+
 INSTANTIATE_TEST_SUITE_P(
     Companion, SettingsCommands,
     ::testing::Values(
-        SettingsCase{"RunningOn", {{"running", "on"}}, contract::kAppRunningKey, true},
-        SettingsCase{"RunningOff", {{"running", "off"}}, contract::kAppRunningKey, false},
-        SettingsCase{"RunningClear",
-                     {{"running", "on"}, {"running", "clear"}},
-                     contract::kAppRunningKey,
-                     {}},
+        SettingsCase{"RunningOn", {"running on"}, kRunning, true},
+        SettingsCase{"RunningOff", {"running off"}, kRunning, false},
+        SettingsCase{"RunningClear", {"running on", "running clear"}, kRunning, {}},
         SettingsCase{"OptionsValueKinds",
-                     {{"options", "newTextFile=true", "copyPath=0", "zeta=false", "label=a=b",
-                       "big=-9223372036854775808", "huge=9223372036854775808", "word=007x"}},
-                     contract::kMenuOptionsKey,
+                     {"options newTextFile=true copyPath=0 zeta=false label=a=b "
+                      "big=-9223372036854775808 huge=9223372036854775808 word=007x"},
+                     kOptions,
                      PlistDictionary{{"newTextFile", true},
                                      {"copyPath", 0},
                                      {"zeta", false},
@@ -101,18 +110,12 @@ INSTANTIATE_TEST_SUITE_P(
                                      {"huge", "9223372036854775808"},
                                      {"word", "007x"}}},
         SettingsCase{"OptionsReplaceNotMerge",
-                     {{"options", "a=true"}, {"options", "b=false"}},
-                     contract::kMenuOptionsKey,
+                     {"options a=true", "options b=false"},
+                     kOptions,
                      PlistDictionary{{"b", false}}},
-        SettingsCase{"OptionsEmpty", {{"options"}}, contract::kMenuOptionsKey, PlistDictionary{}},
-        SettingsCase{"OptionsClear",
-                     {{"options", "a=true"}, {"options", "--clear"}},
-                     contract::kMenuOptionsKey,
-                     {}},
-        SettingsCase{"OptionsFileLeavesSuiteAlone",
-                     {{"options", "--file", "a=true"}},
-                     contract::kMenuOptionsKey,
-                     {}}),
+        SettingsCase{"OptionsEmpty", {"options"}, kOptions, PlistDictionary{}},
+        SettingsCase{"OptionsClear", {"options a=true", "options --clear"}, kOptions, {}},
+        SettingsCase{"OptionsFileLeavesSuiteAlone", {"options --file a=true"}, kOptions, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CompanionTool, OptionsFileIsAnXmlPropertyListAndClearRemovesIt) {
@@ -205,52 +208,34 @@ TEST_F(CompanionTool, ReadOfAMissingKeyPrintsNull) {
 
 // ---------------------------------------------------------------- failures
 
-class UsageErrors : public CompanionTool,
-                    public ::testing::WithParamInterface<std::vector<std::string>> {};
+class UsageErrors : public CompanionTool, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(UsageErrors, ExitTwoWithTheUsage) {
-    auto result = companion(GetParam());
+    auto result = companion(words(GetParam()));
     EXPECT_EQ(result.exitStatus, 2);
     EXPECT_NE(result.err.find("usage: corvane-companion"), std::string::npos) << result.err;
     EXPECT_FALSE(fs::exists(containerFolder() + "/Library/Preferences/" + kSuite + ".plist"));
 }
 
+// Strings that are not UTF-8 where a key, value, path or name must be text.
 INSTANTIATE_TEST_SUITE_P(Companion, UsageErrors,
-                         ::testing::Values(std::vector<std::string>{},
-                                           std::vector<std::string>{"bogus"},
-                                           std::vector<std::string>{"running"},
-                                           std::vector<std::string>{"running", "maybe"},
-                                           std::vector<std::string>{"options", "noEquals"},
-                                           std::vector<std::string>{"options", "=value"},
-                                           std::vector<std::string>{"options", "--clear", "a=true"},
-                                           std::vector<std::string>{"options", "--files", "a=true"},
-                                           std::vector<std::string>{"options", "\xFF=true"},
-                                           std::vector<std::string>{"options", "label=\xC3\x28"},
-                                           std::vector<std::string>{"grant"},
-                                           std::vector<std::string>{"grant", "/tmp", "--key"},
-                                           std::vector<std::string>{"grant", "/tmp/\xFF"},
-                                           std::vector<std::string>{"revoke"},
-                                           std::vector<std::string>{"read"},
-                                           std::vector<std::string>{"read", "a", "b"},
-                                           std::vector<std::string>{"read", "\xFF"},
-                                           std::vector<std::string>{"listen", "--count", "0"},
-                                           std::vector<std::string>{"listen", "--count", "-1"},
-                                           std::vector<std::string>{"listen", "--timeout", "soon"},
-                                           std::vector<std::string>{"listen", "--timeout"},
-                                           std::vector<std::string>{"listen", "\xFF"}));
+                         ::testing::Values("", "bogus", "running", "running maybe",
+                                           "options noEquals", "options =value",
+                                           "options --clear a=true", "options --files a=true",
+                                           "options \xFF=true", "options label=\xC3\x28", "grant",
+                                           "grant /tmp --key", "grant /tmp/\xFF", "revoke", "read",
+                                           "read a b", "read \xFF", "listen --count 0",
+                                           "listen --count -1", "listen --timeout soon",
+                                           "listen --timeout", "listen \xFF"));
 
 TEST_F(CompanionTool, AContainerRootThatIsAFileFailsEveryCommandWithExitOne) {
     std::ofstream(root()) << "not a folder";
     fs::create_directories(dir / "granted");
-    for (const auto& command :
-         std::vector<std::vector<std::string>>{{"running", "on"},
-                                               {"options", "a=true"},
-                                               {"options", "--file", "a=true"},
-                                               {"grant", dir / "granted"},
-                                               {"revoke", "k"},
-                                               {"read", "appIsRunning"}}) {
-        auto result = companion(command);
-        EXPECT_EQ(result.exitStatus, 1) << command[0] << ": " << result.err;
+    for (std::string command :
+         std::vector<std::string>{"running on", "options a=true", "options --file a=true",
+                                  "grant " + (dir / "granted"), "revoke k", "read appIsRunning"}) {
+        auto result = companion(words(command));
+        EXPECT_EQ(result.exitStatus, 1) << command << ": " << result.err;
         EXPECT_NE(result.err.find("cannot"), std::string::npos) << result.err;
     }
 }
@@ -313,21 +298,13 @@ TEST_F(CompanionListen, PrintsTheNamedNotificationsUntilTheCount) {
                   R"({"name": "Corvane.HiddenFilesToggle", "userInfo": {}})"}));
 }
 
-TEST_F(CompanionListen, WithoutNamesPrintsEveryNotification) {
-    auto listener = startListening({"--count", "2"});
-    post("Corvane.A", {});
-    post("Corvane.B", {{"k", "v"}});
-    ASSERT_EQ(listener->wait(10s), 0);
-    EXPECT_EQ(listener->lines(),
-              (std::vector<std::string>{R"({"name": "Corvane.A", "userInfo": {}})",
-                                        R"({"name": "Corvane.B", "userInfo": {"k": "v"}})"}));
-}
-
 TEST_F(CompanionListen, TimeoutBeforeTheCountExitsOne) {
+    // Without names every notification is printed.
     auto listener = startListening({"--count", "2", "--timeout", "0.3"});
-    post("Corvane.A", {});
+    post("Corvane.A", {{"k", "v"}});
     EXPECT_EQ(listener->wait(10s), 1);
-    EXPECT_EQ(listener->lines().size(), 1u);
+    EXPECT_EQ(listener->lines(),
+              std::vector<std::string>{R"({"name": "Corvane.A", "userInfo": {"k": "v"}})"});
     EXPECT_NE(listener->output(Stream::Stderr).find("timed out after 1 of 2"), std::string::npos);
 }
 
