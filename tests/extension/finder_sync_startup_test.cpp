@@ -45,25 +45,6 @@ TEST_F(FinderSyncStartupTest, WithNothingAvailableEndsOnDefaults) {
               "[CorvaneExt] App Group container not available for group.Brenvo.Corvane");
 }
 
-TEST_F(FinderSyncStartupTest, FixedIdentifiers) {
-    const FinderSync& object = makeFinderSync();
-    const std::vector<std::pair<std::string, std::string>> expected = {
-        {object.appGroupId, "group.Brenvo.Corvane"},
-        {object.menuOptionsKey, "contextMenuOptions"},
-        {object.appRunningKey, "appIsRunning"},
-        {object.batchRenameNotificationName, "Corvane.BatchRenameRequest"},
-        {object.batchRenameExecuteNotificationName, "Corvane.BatchRenameExecute"},
-        {object.batchRenameResultNotificationName, "Corvane.BatchRenameResult"},
-        {object.hiddenFilesToggleNotificationName, "Corvane.HiddenFilesToggle"},
-        {object.openInVSCodeNotificationName, "Corvane.OpenInVSCode"},
-        {object.batchRenameRequestKey, "batchRenameRequest"},
-        {object.batchRenameExecuteKey, "batchRenameExecuteRequest"},
-        {object.batchRenameResultKey, "batchRenameResult"},
-    };
-    for (const auto& [actual, wanted] : expected)
-        EXPECT_EQ(actual, wanted);
-}
-
 TEST_F(FinderSyncStartupTest, UnknownSelectorsAreRefused) {
     FinderSync& object = makeFinderSync();
     calls.clear();
