@@ -110,7 +110,7 @@ std::optional<double> parseDate(std::string_view text) {
     };
     int year = field(0, 4), month = field(5, 2), day = field(8, 2);
     int hour = field(11, 2), minute = field(14, 2), second = field(17, 2);
-    if (year < 0 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 ||
+    if (year < 1 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 ||
         minute > 59 || second < 0 || second > 59)
         return std::nullopt;
     static constexpr int kDaysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};

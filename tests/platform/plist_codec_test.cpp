@@ -312,6 +312,7 @@ std::vector<BadInput> badInputs() {
         {"SignedHex", xmlPlist("<integer>-0x10</integer>")},
         {"MalformedReal", xmlPlist("<real>1.2.3</real>")},
         {"MalformedDate", xmlPlist("<date>2024-02-30T00:00:00Z</date>")},
+        {"YearZero", xmlPlist("<date>0000-01-01T00:00:00Z</date>")},
         {"MalformedBase64", xmlPlist("<data>AB*D</data>")},
         {"NotAPropertyList", "{ key = value; }"},
     };
