@@ -9,9 +9,7 @@
 #include <giomm/dbusintrospection.h>
 #include <giomm/dbusmethodinvocation.h>
 
-#include <csignal>
 #include <exception>
-#include <iostream>
 #include <string_view>
 
 namespace corvane {
@@ -28,24 +26,18 @@ void replyError(const Invocation& invocation, const char* name, std::string_view
                                               : Glib::ustring("the request failed"));
 }
 
-/// Stops the process through the host's own SIGTERM handling, so it tears
-/// down as on any other stop.
-void stopProcess(std::string_view reason) {
-    std::cerr << "corvane-findersync: " << reason << '\n';
-    std::cerr.flush();
-    std::raise(SIGTERM);
-}
-
 } // namespace
 
 struct FinderService::Impl {
-    Impl(Glib::RefPtr<Gio::DBus::Connection> conn, FinderSync& sync, HostFinderSyncController& ctrl)
+    Impl(Glib::RefPtr<Gio::DBus::Connection> conn, FinderSync& sync, HostFinderSyncController& ctrl,
+         FailureHandler failure)
         : connection(std::move(conn)), finderSync(sync), controller(ctrl),
-          vtable(sigc::mem_fun(*this, &Impl::onMethodCall)) {}
+          onFailure(std::move(failure)), vtable(sigc::mem_fun(*this, &Impl::onMethodCall)) {}
 
     Glib::RefPtr<Gio::DBus::Connection> connection;
     FinderSync& finderSync;
     HostFinderSyncController& controller;
+    FailureHandler onFailure;
     // Registered with the connection: it must outlive the registration.
     Gio::DBus::InterfaceVTable vtable;
     guint registrationId = 0;
@@ -105,25 +97,27 @@ struct FinderService::Impl {
         invocation->return_value(Glib::VariantContainerBase(g_variant_new_tuple(nullptr, 0)));
     }
 
-    static void onNameLost(GDBusConnection* connection, const gchar* name, gpointer) {
+    static void onNameLost(GDBusConnection* connection, const gchar* name, gpointer self) {
+        auto& impl = *static_cast<Impl*>(self);
         if (connection == nullptr)
-            stopProcess(std::string("lost the session bus connection before owning ") + name);
+            impl.onFailure(std::string("lost the session bus connection before owning ") + name);
         else
-            stopProcess(std::string("cannot own the bus name ") + name +
-                        ": another process owns it");
+            impl.onFailure(std::string("cannot own the bus name ") + name +
+                           ": another process owns it");
     }
 };
 
 FinderService::FinderService(Glib::RefPtr<Gio::DBus::Connection> connection, FinderSync& finderSync,
-                             HostFinderSyncController& controller)
-    : impl_(std::make_unique<Impl>(std::move(connection), finderSync, controller)) {
+                             HostFinderSyncController& controller, FailureHandler onFailure)
+    : impl_(std::make_unique<Impl>(std::move(connection), finderSync, controller,
+                                   std::move(onFailure))) {
     try {
         Glib::RefPtr<Gio::DBus::NodeInfo> node =
             Gio::DBus::NodeInfo::create_for_xml(finderbus::kIntrospectionXml);
         impl_->registrationId = impl_->connection->register_object(
             finderbus::kObjectPath, node->lookup_interface(finderbus::kInterface), impl_->vtable);
     } catch (const Glib::Error& e) {
-        stopProcess(std::string("cannot serve ") + finderbus::kObjectPath + ": " + e.what());
+        impl_->onFailure(std::string("cannot serve ") + finderbus::kObjectPath + ": " + e.what());
         return;
     }
     // Without queueing: a second instance must not wait in line and take over

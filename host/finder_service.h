@@ -2,7 +2,9 @@
 
 #include <glibmm/refptr.h>
 
+#include <functional>
 #include <memory>
+#include <string>
 
 namespace Gio::DBus {
 class Connection;
@@ -16,15 +18,19 @@ class HostFinderSyncController;
 /// Serves the file manager on the session bus under "Brenvo.Corvane.FinderSync":
 /// menu requests and chosen actions, each with its targeted folder and selection.
 class FinderService {
-public:
+  public:
+    /// Called when the service cannot go on (the name is owned by another
+    /// process, or the object cannot be exported), with a readable reason.
+    using FailureHandler = std::function<void(const std::string& reason)>;
+
     FinderService(Glib::RefPtr<Gio::DBus::Connection> connection, FinderSync& finderSync,
-                  HostFinderSyncController& controller);
+                  HostFinderSyncController& controller, FailureHandler onFailure);
     ~FinderService();
 
     FinderService(const FinderService&) = delete;
     FinderService& operator=(const FinderService&) = delete;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -15,6 +15,7 @@
 #include <exception>
 #include <iostream>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -41,6 +42,7 @@ int run() {
     guint sigint = g_unix_signal_add(SIGINT, quitLoop, loop.get());
     guint sigterm = g_unix_signal_add(SIGTERM, quitLoop, loop.get());
 
+    int exitStatus = 0;
     {
         corvane::LinuxPlatform platform(connection, std::cout);
         std::optional<corvane::FinderSync> finderSync;
@@ -49,7 +51,14 @@ int run() {
         // principal object once the process is up.
         Glib::signal_idle().connect_once([&] {
             finderSync.emplace(platform.services());
-            service.emplace(connection, *finderSync, platform.controller());
+            // A second instance must not serve alongside the first: it stops
+            // with a failure status.
+            service.emplace(connection, *finderSync, platform.controller(),
+                            [&](const std::string& reason) {
+                                std::cerr << "corvane-findersync: " << reason << '\n';
+                                exitStatus = 1;
+                                loop->quit();
+                            });
         });
         loop->run();
         service.reset();
@@ -63,7 +72,7 @@ int run() {
     } catch (const Glib::Error&) {
         // Nothing left to deliver to a bus that is gone.
     }
-    return 0;
+    return exitStatus;
 }
 
 } // namespace
