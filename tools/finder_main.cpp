@@ -3,6 +3,7 @@
 
 #include "platform/file_url.h"
 #include "platform/linux/finder_bus_protocol.h"
+#include "tools/plist_json.h"
 
 #include <gio/gio.h>
 #include <giomm/dbusconnection.h>
@@ -191,41 +192,12 @@ class FinderClient {
     Glib::RefPtr<Gio::DBus::Connection> connection_;
 };
 
-std::string jsonString(std::string_view text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                out += escaped;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
-
 void printJson(const std::optional<Menu>& menu) {
     if (!menu) {
         std::cout << "null\n";
         return;
     }
-    std::cout << "{\"title\": " << jsonString(menu->title) << ", \"items\": [";
+    std::cout << "{\"title\": " << json::quote(menu->title) << ", \"items\": [";
     const char* separator = "";
     for (const MenuItem& item : menu->items) {
         std::cout << separator;
@@ -234,9 +206,9 @@ void printJson(const std::optional<Menu>& menu) {
             std::cout << "{\"separator\": true}";
             continue;
         }
-        std::cout << "{\"title\": " << jsonString(item.title)
-                  << ", \"action\": " << (item.action ? jsonString(*item.action) : "null")
-                  << ", \"symbol\": " << (item.image ? jsonString(item.image->symbolName) : "null")
+        std::cout << "{\"title\": " << json::quote(item.title)
+                  << ", \"action\": " << (item.action ? json::quote(*item.action) : "null")
+                  << ", \"symbol\": " << (item.image ? json::quote(item.image->symbolName) : "null")
                   << ", \"enabled\": " << (item.enabled ? "true" : "false") << '}';
     }
     std::cout << "]}\n";
