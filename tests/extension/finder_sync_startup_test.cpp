@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace corvane {
 namespace {
 
-using fakes::FinderSyncFixture;
-
-class FinderSyncStartupTest : public FinderSyncFixture {};
+using FinderSyncStartupTest = fakes::FinderSyncFixture;
 
 TEST_F(FinderSyncStartupTest, LoadsSecuredFoldersThenOptionsThenWatchesRoot) {
     FileURL folder = temp.makeFolder("granted");
@@ -31,15 +31,16 @@ TEST_F(FinderSyncStartupTest, LoadsSecuredFoldersThenOptionsThenWatchesRoot) {
                              "[CorvaneExt] Loaded menu options: [\"copyPath\": true]\n");
 }
 
-TEST_F(FinderSyncStartupTest, WithNothingAvailableEndsOnDefaults) {
+TEST_F(FinderSyncStartupTest, WithNoContainerAndNoSuiteEndsOnDefaults) {
     containers.setContainer(std::nullopt);
     settings.setAvailable(false);
     FinderSync& object = makeFinderSync();
     EXPECT_TRUE(object.securedURLs.empty());
     EXPECT_EQ(object.menuOptions, defaultMenuOptions());
-    EXPECT_EQ(object.lastBatchRenameExecuteId, std::nullopt);
     EXPECT_EQ(controller.directoryURLs(), std::set<FileURL>{FileURL::fromPath("/")});
-    EXPECT_EQ(controller.setDirectoryURLsCount(), 1);
+    EXPECT_EQ(std::ranges::count(calls, "controller.setDirectoryURLs /"), 1);
+    EXPECT_EQ(settings.synchronizeCount(), 0);
+    // The two options lines are checked word for word with the options loads.
     ASSERT_EQ(logLines().size(), 3u);
     EXPECT_EQ(logLines()[0],
               "[CorvaneExt] App Group container not available for group.Brenvo.Corvane");

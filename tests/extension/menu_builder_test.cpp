@@ -1,6 +1,4 @@
-#include "extension/finder_sync.h"
 #include "extension/menu/menu_builder.h"
-#include "tests/fakes/fake_file_manager.h"
 #include "tests/fakes/finder_sync_fixture.h"
 
 #include <gtest/gtest.h>
@@ -18,29 +16,20 @@ const std::string kInsiders = "/Applications/Visual Studio Code - Insiders.app";
 const std::string kNotFound = "Corvane+ settings not found";
 const std::string kUnavailable = "Corvane+ settings unavailable (App Group)";
 
-/// A FinderSync whose file manager answers for the applications the menu looks for.
+/// A FinderSync on a machine without the applications the menu looks for.
 class MenuTest : public fakes::FinderSyncFixture {
   protected:
     MenuTest() {
         for (const std::string& app : {kITerm, kITerm2, kVSCode, kInsiders})
-            apps.setExists(app, false);
-    }
-    FinderSync& make() {
-        finderSync = std::make_unique<FinderSync>(
-            FinderSyncServices{controller, settings, containers, apps, security, notifications,
-                               scheduler, uuids, images, log});
-        return *finderSync;
+            files.setExists(app, false);
     }
     void setRunning(PlistValue flag = true) { setSharedValue("appIsRunning", std::move(flag)); }
     void setOptions(PlistDictionary options) {
         setSharedValue("contextMenuOptions", std::move(options));
     }
-    static const MenuItem* find(const Menu& menu, std::string_view title) {
-        auto it = std::ranges::find(menu.items, title, &MenuItem::title);
-        return it == menu.items.end() ? nullptr : &*it;
+    static bool has(const Menu& menu, std::string_view title) {
+        return std::ranges::find(menu.items, title, &MenuItem::title) != menu.items.end();
     }
-
-    fakes::ExistenceOverlayFileManager apps{files};
 };
 
 MenuItem entry(std::string title, std::optional<std::string> action, bool enabled = true,
@@ -74,7 +63,7 @@ TEST_P(SettingsStatusTest, DecidesFromSharedOptionsFileAndContainer) {
         setOptions({{"copyPath", true}});
     if (row.optionsFile)
         writeOptionsFile(PlistDictionary{{"copyPath", true}});
-    FinderSync& sync = make();
+    FinderSync& sync = makeFinderSync();
     settings.setAvailable(row.shared != Shared::SuiteUnavailable);
     if (!row.container)
         containers.setContainer(std::nullopt);
@@ -108,7 +97,7 @@ TEST_P(ShowRuleTest, FollowsTheStoredOption) {
     const auto& [command, stored] = GetParam();
     // A key no item uses keeps the map non-empty, so the defaults never step in.
     // Stored after start-up: the menu must reload the options itself.
-    FinderSync& sync = make();
+    FinderSync& sync = makeFinderSync();
     PlistDictionary options{{"someOtherKey", true}};
     if (stored.value)
         options.set(std::string(command.optionKey), *stored.value);
@@ -118,7 +107,7 @@ TEST_P(ShowRuleTest, FollowsTheStoredOption) {
     std::optional<Menu> menu = sync.menuForMenuKind(0);
     ASSERT_TRUE(menu.has_value()); // a menu even when it holds no item
     const bool onByDefault = command.optionKey == "newTextFile";
-    EXPECT_EQ(find(*menu, command.title) != nullptr, stored.on || (stored.unset && onByDefault));
+    EXPECT_EQ(has(*menu, command.title), stored.on || (stored.unset && onByDefault));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllCommands, ShowRuleTest,
@@ -139,11 +128,11 @@ class InstalledAppTest : public MenuTest, public ::testing::WithParamInterface<A
 
 TEST_P(InstalledAppTest, EnabledWhenAnEditionExistsTestedInOrder) {
     const AppRow& row = GetParam();
-    apps.setExists(row.iTerm ? kITerm : kVSCode, row.first);
-    apps.setExists(row.iTerm ? kITerm2 : kInsiders, row.second);
+    files.setExists(row.iTerm ? kITerm : kVSCode, row.first);
+    files.setExists(row.iTerm ? kITerm2 : kInsiders, row.second);
     setOptions({{row.iTerm ? "newITermHere" : "openInVSCode", true}, {"newTextFile", false}});
     setRunning();
-    FinderSync& sync = make();
+    FinderSync& sync = makeFinderSync();
 
     std::optional<Menu> menu = sync.menuForMenuKind(0);
     ASSERT_TRUE(menu.has_value());
@@ -152,8 +141,10 @@ TEST_P(InstalledAppTest, EnabledWhenAnEditionExistsTestedInOrder) {
               row.iTerm ? "New iTerm2 Window Here" : "Open in Visual Studio Code");
     EXPECT_EQ(menu->items[0].enabled, row.enabled);
     std::vector<std::string> appChecks;
-    std::ranges::copy_if(apps.existenceChecks(), std::back_inserter(appChecks),
-                         [](const std::string& p) { return p.starts_with("/Applications/"); });
+    for (const std::string& call : calls) {
+        if (call.starts_with("files.fileExists /Applications/"))
+            appChecks.push_back(call.substr(call.find('/')));
+    }
     EXPECT_EQ(appChecks, row.checks);
     if (!row.iTerm) {
         EXPECT_EQ(sync.locateVSCodeApp(),
@@ -181,7 +172,7 @@ TEST_P(NotRunningTest, NoMenuAndNoReload) {
     grantFolder("home", temp.makeFolder("granted"));
     if (GetParam().flag)
         setRunning(*GetParam().flag);
-    FinderSync& sync = make();
+    FinderSync& sync = makeFinderSync();
     sync.menuOptions = MenuOptions{{"marker", true}};
     settings.setAvailable(GetParam().suiteAvailable);
     clearRecords();
@@ -201,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(Flags, NotRunningTest,
                                            FlagRow{true, false}));
 
 TEST_F(MenuTest, RunningCompanionReloadsSecuredFoldersThenOptions) {
-    FinderSync& sync = make();
+    FinderSync& sync = makeFinderSync();
     grantFolder("home", temp.makeFolder("granted"));
     setRunning(1);
     clearRecords();
@@ -218,8 +209,8 @@ TEST_F(MenuTest, AllSevenOnGiveTheExactMenu) {
         options.set(std::string(command.optionKey), true);
     setOptions(options);
     setRunning();
-    apps.setExists(kITerm2, true);
-    apps.setExists(kInsiders, true);
+    files.setExists(kITerm2, true);
+    files.setExists(kInsiders, true);
     for (const char* symbol : {"doc.badge.plus", "terminal", "text.cursor"})
         images.addSymbol(symbol);
 
@@ -237,7 +228,7 @@ TEST_F(MenuTest, AllSevenOnGiveTheExactMenu) {
                          item("Show/Hide Hidden Files", "toggleHiddenFiles:", "eye", false),
                          item("Open in Visual Studio Code",
                               "openInVSCode:", "chevron.left.forwardslash.chevron.right", false)}};
-    EXPECT_EQ(make().menuForMenuKind(0), expected);
+    EXPECT_EQ(makeFinderSync().menuForMenuKind(0), expected);
     // Every symbol is asked for, known or not, with the title as its description.
     std::vector<std::pair<std::string, std::string>> asked;
     for (const MenuCommand& command : menuCommands())
@@ -247,7 +238,7 @@ TEST_F(MenuTest, AllSevenOnGiveTheExactMenu) {
 
 TEST_F(MenuTest, MissingSettingsHeadTheMenuWithTheStatusWhateverTheMenuKind) {
     setRunning();
-    FinderSync& sync = make();
+    FinderSync& sync = makeFinderSync();
     const Menu expected{"",
                         {entry(kNotFound, std::nullopt, false), MenuItem::separator(),
                          entry("New Text File", "createNewTextFile:")}};

@@ -1,14 +1,14 @@
 #pragma once
 
-// Stateful fakes of the platform services, with controls for tests. Every fake
-// can append what it was asked to a shared `CallLog`, so a test can check the
+// Stateful fakes of the platform services, with controls for tests. Each fake
+// appends what it was asked to a shared `CallLog`, so a test can check the
 // order of steps across services; each entry is "<service>.<operation>" with
 // its argument after a blank where there is one, e.g.
 // "settings.openSuite group.Brenvo.Corvane", "security.stopAccessing /a".
 
 #include "platform/app_group.h"
-#include "platform/file_manager.h"
 #include "platform/finder_sync_controller.h"
+#include "platform/linux/posix_file_manager.h"
 #include "platform/notification_center.h"
 #include "platform/scheduler.h"
 #include "platform/security_scope.h"
@@ -16,15 +16,21 @@
 #include "platform/system_images.h"
 #include "platform/uuid.h"
 
+#include <stdlib.h>
+
 #include <chrono>
-#include <deque>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace corvane::fakes {
@@ -32,21 +38,43 @@ namespace corvane::fakes {
 /// What the fakes were asked, in order.
 using CallLog = std::vector<std::string>;
 
+inline void record(CallLog* calls, std::string entry) {
+    if (calls)
+        calls->push_back(std::move(entry));
+}
+
 /// A fresh folder under the system's temporary folder, removed with everything
-/// in it when destroyed.
+/// in it when destroyed. Links are resolved (a linked /tmp, say), so paths
+/// compare equal to what the file system reports.
 class TemporaryDirectory {
   public:
-    TemporaryDirectory();
-    ~TemporaryDirectory();
+    TemporaryDirectory() {
+        auto pattern = (std::filesystem::temp_directory_path() / "corvane-test-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("cannot create a temporary folder");
+        url_ = FileURL::fromPath(std::filesystem::canonical(pattern).string());
+    }
+    ~TemporaryDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(url_.path(), ignored);
+    }
     TemporaryDirectory(const TemporaryDirectory&) = delete;
     TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
 
     const FileURL& url() const { return url_; }
     const std::string& path() const { return url_.path(); }
     /// Creates the folder `relative` (and its parents) inside, and returns it.
-    FileURL makeFolder(std::string_view relative) const;
-    /// Writes `contents` to the file `relative` inside (parents created), and returns it.
-    FileURL writeFile(std::string_view relative, std::string_view contents) const;
+    FileURL makeFolder(std::string_view relative) const {
+        FileURL folder = url_.appending(relative);
+        std::filesystem::create_directories(folder.path());
+        return folder;
+    }
+    /// Writes `contents` to the file `relative` inside (its folder must exist).
+    void writeFile(std::string_view relative, std::string_view contents) const {
+        std::ofstream out(url_.appending(relative).path(), std::ios::binary | std::ios::trunc);
+        if (!(out << contents).flush())
+            throw std::runtime_error("cannot write " + std::string(relative));
+    }
 
   private:
     FileURL url_;
@@ -56,227 +84,265 @@ class TemporaryDirectory {
 /// of its store; `synchronize` refreshes it; writes go to both.
 class FakeSettingsProvider final : public SettingsProvider {
   public:
-    explicit FakeSettingsProvider(CallLog* calls = nullptr) : calls_(calls) {}
+    explicit FakeSettingsProvider(CallLog* calls) : calls_(calls) {}
 
     std::unique_ptr<SettingsSuite> openSuite(std::string_view suiteName) override;
 
-    /// While false, every `openSuite` returns none (still counted).
+    /// While false, every `openSuite` returns none.
     void setAvailable(bool available) { available_ = available; }
     /// The backing store of the suite `name`, created empty on first use.
-    PlistDictionary& store(std::string_view name);
-    void setValue(std::string_view suite, std::string key, PlistValue value);
-    /// The stored value, or none; does not count as a call.
-    std::optional<PlistValue> value(std::string_view suite, std::string_view key) const;
-    /// While set, `setObject` and `removeObject` fail with this error and change nothing.
-    void setWriteFailure(std::optional<Error> error) { writeFailure_ = std::move(error); }
-    /// While false, `synchronize` reports failure and keeps the old snapshot.
-    void setSynchronizeSucceeds(bool succeeds) { synchronizeSucceeds_ = succeeds; }
-
-    /// `openSuite` calls, available or not.
-    int openCount() const { return openCount_; }
+    PlistDictionary& store(std::string_view name) { return stores_[std::string(name)]; }
     int synchronizeCount() const { return synchronizeCount_; }
-    /// Successful `setObject` and `removeObject` calls.
-    int writeCount() const { return writeCount_; }
 
   private:
-    friend class FakeSettingsSuite;
+    class Suite;
     CallLog* calls_;
     bool available_ = true;
-    bool synchronizeSucceeds_ = true;
-    std::optional<Error> writeFailure_;
-    std::map<std::string, PlistDictionary, std::less<>> stores_;
-    int openCount_ = 0;
+    std::map<std::string, PlistDictionary> stores_;
     int synchronizeCount_ = 0;
-    int writeCount_ = 0;
 };
+
+class FakeSettingsProvider::Suite final : public SettingsSuite {
+  public:
+    Suite(FakeSettingsProvider& owner, std::string name)
+        : owner_(owner), name_(std::move(name)), snapshot_(owner.store(name_)) {}
+
+    std::optional<PlistValue> objectForKey(std::string_view key) const override {
+        record(owner_.calls_, "settings.objectForKey " + std::string(key));
+        const PlistValue* value = snapshot_.find(key);
+        return value ? std::optional(*value) : std::nullopt;
+    }
+    Expected<void> setObject(const PlistValue& value, std::string_view key) override {
+        record(owner_.calls_, "settings.setObject " + std::string(key));
+        owner_.store(name_).set(std::string(key), value);
+        snapshot_.set(std::string(key), value);
+        return {};
+    }
+    Expected<void> removeObject(std::string_view key) override {
+        record(owner_.calls_, "settings.removeObject " + std::string(key));
+        owner_.store(name_).remove(key);
+        snapshot_.remove(key);
+        return {};
+    }
+    bool synchronize() override {
+        record(owner_.calls_, "settings.synchronize");
+        ++owner_.synchronizeCount_;
+        snapshot_ = owner_.store(name_);
+        return true;
+    }
+
+  private:
+    FakeSettingsProvider& owner_;
+    std::string name_;
+    PlistDictionary snapshot_;
+};
+
+inline std::unique_ptr<SettingsSuite> FakeSettingsProvider::openSuite(std::string_view suiteName) {
+    record(calls_, "settings.openSuite " + std::string(suiteName));
+    if (!available_)
+        return nullptr;
+    return std::make_unique<Suite>(*this, std::string(suiteName));
+}
 
 /// One App Group container folder for every group id, or none.
 class FakeAppGroupContainers final : public AppGroupContainers {
   public:
-    explicit FakeAppGroupContainers(std::optional<FileURL> folder = std::nullopt,
-                                    CallLog* calls = nullptr)
-        : folder_(std::move(folder)), calls_(calls) {}
+    explicit FakeAppGroupContainers(CallLog* calls) : calls_(calls) {}
 
-    std::optional<FileURL> containerURL(std::string_view groupId) override;
-
+    std::optional<FileURL> containerURL(std::string_view groupId) override {
+        record(calls_, "containers.containerURL " + std::string(groupId));
+        return folder_;
+    }
     void setContainer(std::optional<FileURL> folder) { folder_ = std::move(folder); }
-    const std::optional<FileURL>& container() const { return folder_; }
-    int callCount() const { return static_cast<int>(requestedGroupIds_.size()); }
-    const std::vector<std::string>& requestedGroupIds() const { return requestedGroupIds_; }
 
   private:
-    std::optional<FileURL> folder_;
     CallLog* calls_;
-    std::vector<std::string> requestedGroupIds_;
+    std::optional<FileURL> folder_;
 };
 
-/// Forwards to a real file manager, records each call and can fail on request
-/// (for faults that root cannot be kept from, such as a full disk).
+/// The real POSIX file manager, recording each call; `setExists` makes
+/// `fileExists` answer for a chosen path (an application this machine lacks).
 class RecordingFileManager final : public FileManager {
   public:
-    explicit RecordingFileManager(FileManager& inner, CallLog* calls = nullptr)
-        : inner_(inner), calls_(calls) {}
+    explicit RecordingFileManager(CallLog* calls) : calls_(calls) {}
 
-    bool fileExists(std::string_view path) override;
-    Expected<void> moveItem(const FileURL& from, const FileURL& to) override;
-    Expected<void> createFileAtomically(const FileURL& url, std::string_view contents) override;
-    std::optional<PlistDictionary> readPropertyListDictionary(const FileURL& url) override;
-
-    /// While set, `moveItem` fails with this error without touching the files.
-    void setMoveFailure(std::optional<Error> error) { moveFailure_ = std::move(error); }
-    /// While set, `createFileAtomically` fails with this error without writing.
-    void setCreateFailure(std::optional<Error> error) { createFailure_ = std::move(error); }
-    /// Paths passed to `fileExists`, in order.
-    const std::vector<std::string>& existenceChecks() const { return existenceChecks_; }
-    int readCount() const { return readCount_; }
+    bool fileExists(std::string_view path) override {
+        record(calls_, "files.fileExists " + std::string(path));
+        auto it = answers_.find(path);
+        return it != answers_.end() ? it->second : inner_.fileExists(path);
+    }
+    Expected<void> moveItem(const FileURL& from, const FileURL& to) override {
+        record(calls_, "files.moveItem " + from.path() + " -> " + to.path());
+        return inner_.moveItem(from, to);
+    }
+    Expected<void> createFileAtomically(const FileURL& url, std::string_view contents) override {
+        record(calls_, "files.createFileAtomically " + url.path());
+        return inner_.createFileAtomically(url, contents);
+    }
+    std::optional<PlistDictionary> readPropertyListDictionary(const FileURL& url) override {
+        record(calls_, "files.readPropertyListDictionary " + url.path());
+        return inner_.readPropertyListDictionary(url);
+    }
+    void setExists(std::string path, bool exists) { answers_[std::move(path)] = exists; }
 
   private:
-    FileManager& inner_;
+    PosixFileManager inner_;
     CallLog* calls_;
-    std::optional<Error> moveFailure_;
-    std::optional<Error> createFailure_;
-    std::vector<std::string> existenceChecks_;
-    int readCount_ = 0;
+    std::map<std::string, bool, std::less<>> answers_;
 };
 
 /// Bookmarks as a table from bookmark data to a folder or an error. Access is
 /// granted unless refused for a path; every start and stop is recorded.
 class FakeSecurityScope final : public SecurityScope {
   public:
-    explicit FakeSecurityScope(CallLog* calls = nullptr) : calls_(calls) {}
+    explicit FakeSecurityScope(CallLog* calls) : calls_(calls) {}
 
-    Expected<Resolved> resolveBookmark(std::string_view bookmarkData) override;
-    bool startAccessing(const FileURL& url) override;
-    void stopAccessing(const FileURL& url) override;
+    /// Unknown data fails with "The bookmark data is not valid."
+    Expected<Resolved> resolveBookmark(std::string_view bookmarkData) override {
+        record(calls_, "security.resolveBookmark " + std::string(bookmarkData));
+        ++resolveCount_;
+        auto it = bookmarks_.find(bookmarkData);
+        if (it == bookmarks_.end())
+            return makeError("The bookmark data is not valid.");
+        return it->second;
+    }
+    bool startAccessing(const FileURL& url) override {
+        record(calls_, "security.startAccessing " + url.path());
+        const bool granted = !refused_.contains(url.path());
+        events_.push_back((granted ? "start " : "start-refused ") + url.path());
+        open_[url.path()] += granted;
+        return granted;
+    }
+    void stopAccessing(const FileURL& url) override {
+        record(calls_, "security.stopAccessing " + url.path());
+        events_.push_back("stop " + url.path());
+        --open_[url.path()];
+    }
 
     /// `data` resolves to `url`, reported stale when `stale` is true.
-    void addBookmark(std::string data, FileURL url, bool stale = false);
-    /// `data` fails to resolve with `description`. Unknown data fails with
-    /// "The bookmark data is not valid."
-    void addBrokenBookmark(std::string data, std::string description);
+    void addBookmark(std::string data, FileURL url, bool stale = false) {
+        bookmarks_.insert_or_assign(std::move(data), Resolved{std::move(url), stale});
+    }
+    /// `data` fails to resolve with `description`.
+    void addBrokenBookmark(std::string data, std::string description) {
+        bookmarks_.insert_or_assign(std::move(data), makeError(std::move(description)));
+    }
     /// `startAccessing` returns false for this path.
     void refuseAccess(std::string path) { refused_.insert(std::move(path)); }
 
     /// "start /p" (granted), "start-refused /p" or "stop /p", in call order.
     const std::vector<std::string>& events() const { return events_; }
     /// Granted starts minus stops for `path`.
-    int openAccessCount(std::string_view path) const;
+    int openAccessCount(const std::string& path) const {
+        auto it = open_.find(path);
+        return it == open_.end() ? 0 : it->second;
+    }
     /// Granted starts minus stops over all paths.
-    int totalOpenAccess() const;
+    int totalOpenAccess() const {
+        int total = 0;
+        for (const auto& entry : open_)
+            total += entry.second;
+        return total;
+    }
     int resolveCount() const { return resolveCount_; }
 
   private:
     CallLog* calls_;
     std::map<std::string, Expected<Resolved>, std::less<>> bookmarks_;
     std::set<std::string, std::less<>> refused_;
-    std::map<std::string, int, std::less<>> open_;
+    std::map<std::string, int> open_;
     std::vector<std::string> events_;
     int resolveCount_ = 0;
 };
 
-/// Records posts; delivers to observers only when the test calls `deliver`.
+/// Records posts and observers; delivers nothing.
 class FakeNotificationCenter final : public NotificationCenter {
   public:
     explicit FakeNotificationCenter(CallLog* calls = nullptr) : calls_(calls) {}
 
-    void post(std::string_view name, const PlistDictionary& userInfo) override;
-    ObserverId addObserver(std::string name, Handler handler) override;
-    void removeObserver(ObserverId id) override;
-
-    /// Calls every observer of `notification.name` (and every observer of
-    /// all names); returns how many were called.
-    int deliver(const Notification& notification);
-    const std::vector<Notification>& posted() const { return posted_; }
-    /// Observers currently registered for exactly `name`.
-    int observerCount(std::string_view name) const;
-    int totalObserverCount() const { return static_cast<int>(observers_.size()); }
+    void post(std::string_view name, const PlistDictionary&) override {
+        record(calls_, "notifications.post " + std::string(name));
+    }
+    ObserverId addObserver(std::string name, Handler) override {
+        record(calls_, "notifications.addObserver " + name);
+        return nextId_++;
+    }
+    void removeObserver(ObserverId) override { record(calls_, "notifications.removeObserver"); }
 
   private:
     CallLog* calls_;
-    std::vector<Notification> posted_;
-    std::map<ObserverId, std::pair<std::string, Handler>> observers_;
     ObserverId nextId_ = 1;
 };
 
-/// Timers fired by hand and a main queue run by hand.
+/// Records what is scheduled; no timer fires and no queued task runs.
 class FakeScheduler final : public Scheduler {
   public:
     explicit FakeScheduler(CallLog* calls = nullptr) : calls_(calls) {}
 
     std::unique_ptr<Timer> scheduleRepeatingTimer(std::chrono::milliseconds interval,
-                                                  std::function<void()> block) override;
-    void postToMainQueue(std::function<void()> task) override;
+                                                  std::function<void()>) override {
+        record(calls_,
+               "scheduler.scheduleRepeatingTimer " + std::to_string(interval.count()) + "ms");
+        return std::make_unique<IdleTimer>();
+    }
+    void postToMainQueue(std::function<void()>) override {
+        record(calls_, "scheduler.postToMainQueue");
+    }
 
-    /// Fires every timer that is still valid once, in scheduling order;
-    /// returns how many fired.
-    int fireTimers();
-    /// Runs queued tasks, including those they queue, until none is left;
-    /// returns how many ran.
-    int runQueuedTasks();
-
-    int scheduledTimerCount() const { return static_cast<int>(timers_.size()); }
-    /// Timers neither invalidated nor destroyed.
-    int validTimerCount() const;
-    /// The interval of the `index`-th timer ever scheduled.
-    std::chrono::milliseconds timerInterval(std::size_t index) const;
-    std::size_t queuedTaskCount() const { return tasks_.size(); }
-
-    struct TimerState {
-        std::chrono::milliseconds interval;
-        std::function<void()> block;
+  private:
+    struct IdleTimer final : Timer {
+        void invalidate() override { valid = false; }
+        bool isValid() const override { return valid; }
         bool valid = true;
     };
-
-  private:
     CallLog* calls_;
-    std::vector<std::shared_ptr<TimerState>> timers_;
-    std::deque<std::function<void()>> tasks_;
 };
 
-/// A controller whose targeted folder and selection the test sets.
+/// A controller with no target and no selection that keeps its directories.
 class FakeFinderSyncController final : public FinderSyncController {
   public:
-    explicit FakeFinderSyncController(CallLog* calls = nullptr) : calls_(calls) {}
+    explicit FakeFinderSyncController(CallLog* calls) : calls_(calls) {}
 
-    std::optional<FileURL> targetedURL() const override { return targeted_; }
-    std::vector<FileURL> selectedItemURLs() const override { return selected_; }
-    void setDirectoryURLs(std::set<FileURL> urls) override;
+    std::optional<FileURL> targetedURL() const override { return std::nullopt; }
+    std::vector<FileURL> selectedItemURLs() const override { return {}; }
+    void setDirectoryURLs(std::set<FileURL> urls) override {
+        std::string entry = "controller.setDirectoryURLs";
+        for (const auto& url : urls)
+            entry += " " + url.path();
+        record(calls_, std::move(entry));
+        directories_ = std::move(urls);
+    }
     std::set<FileURL> directoryURLs() const override { return directories_; }
-
-    void setTargetedURL(std::optional<FileURL> url) { targeted_ = std::move(url); }
-    void setSelectedItemURLs(std::vector<FileURL> urls) { selected_ = std::move(urls); }
-    int setDirectoryURLsCount() const { return setDirectoryCount_; }
 
   private:
     CallLog* calls_;
-    std::optional<FileURL> targeted_;
-    std::vector<FileURL> selected_;
     std::set<FileURL> directories_;
-    int setDirectoryCount_ = 0;
 };
 
-/// UUIDs from a queue the test fills, then "00000000-0000-0000-0000-00000000000N"
-/// counting up.
+/// "00000000-0000-0000-0000-00000000000N", counting up.
 class FakeUUIDSource final : public UUIDSource {
   public:
-    std::string makeUUIDString() override;
-
-    void enqueue(std::string uuid) { queued_.push_back(std::move(uuid)); }
-    int callCount() const { return callCount_; }
+    std::string makeUUIDString() override {
+        char buffer[37];
+        std::snprintf(buffer, sizeof buffer, "00000000-0000-0000-0000-%012X", ++count_);
+        return buffer;
+    }
 
   private:
-    std::deque<std::string> queued_;
-    int callCount_ = 0;
+    int count_ = 0;
 };
 
-/// Images for a fixed set of symbol names; the icon name is "icon:" + symbol.
+/// Images for the symbols added; the icon name is "icon:" + symbol.
 class FakeSystemImages final : public SystemImages {
   public:
-    explicit FakeSystemImages(std::set<std::string, std::less<>> knownSymbols = {})
-        : known_(std::move(knownSymbols)) {}
-
     std::optional<MenuImage> systemSymbolImage(std::string_view symbolName,
-                                               std::string_view accessibilityDescription) override;
+                                               std::string_view accessibilityDescription) override {
+        requests_.emplace_back(symbolName, accessibilityDescription);
+        if (!known_.contains(symbolName))
+            return std::nullopt;
+        return MenuImage{std::string(symbolName), "icon:" + std::string(symbolName), false,
+                         std::string(accessibilityDescription)};
+    }
 
     void addSymbol(std::string name) { known_.insert(std::move(name)); }
     /// Every (symbol, description) asked for, known or not, in order.
@@ -286,8 +352,5 @@ class FakeSystemImages final : public SystemImages {
     std::set<std::string, std::less<>> known_;
     std::vector<std::pair<std::string, std::string>> requests_;
 };
-
-/// Splits text written to a log stream into its lines (without line feeds).
-std::vector<std::string> splitLines(std::string_view text);
 
 } // namespace corvane::fakes

@@ -1,13 +1,12 @@
 #pragma once
 
 // A test fixture that builds every service for a FinderSync object: fakes
-// where the service has no real counterpart here, the real POSIX file manager
-// on a temporary folder, and a string stream as the log.
+// recording into one call log, the real POSIX file manager on a temporary
+// folder, and a string stream as the log.
 
 #include "extension/companion_contract.h"
 #include "extension/finder_sync.h"
 #include "platform/linux/plist_codec.h"
-#include "platform/linux/posix_file_manager.h"
 #include "tests/fakes/fakes.h"
 
 #include <gtest/gtest.h>
@@ -23,53 +22,40 @@ class FinderSyncFixture : public ::testing::Test {
   protected:
     FinderSyncFixture() { containers.setContainer(temp.makeFolder("container")); }
 
-    /// The services, all owned by the fixture.
-    FinderSyncServices services() {
-        return FinderSyncServices{controller,    settings,  containers, files,  security,
-                                  notifications, scheduler, uuids,      images, log};
-    }
-
     /// Creates the object (running its start-up) and keeps it in `finderSync`.
     FinderSync& makeFinderSync() {
-        finderSync = std::make_unique<FinderSync>(services());
+        finderSync = std::make_unique<FinderSync>(
+            FinderSyncServices{controller, settings, containers, files, security, notifications,
+                               scheduler, uuids, images, log});
         return *finderSync;
     }
 
-    /// The App Group container folder the fake reports (it exists).
-    FileURL containerFolder() const { return temp.url().appending("container"); }
     FileURL menuOptionsFile() const {
-        return containerFolder().appending(contract::kMenuOptionsFileName);
+        return temp.url().appending("container").appending(contract::kMenuOptionsFileName);
     }
 
     /// Stores `value` under `key` in the shared settings suite.
     void setSharedValue(std::string key, PlistValue value) {
-        settings.setValue(contract::kAppGroupId, std::move(key), std::move(value));
+        settings.store(contract::kAppGroupId).set(std::move(key), std::move(value));
     }
 
-    /// Makes `folder` a granted folder: a bookmark that resolves to it, stored
-    /// under `key` in the suite's bookmark map (appended to the map).
+    /// Makes `folder` a granted folder: a bookmark that resolves to it, added
+    /// under `key` to the suite's bookmark map.
     void grantFolder(const std::string& key, const FileURL& folder, bool stale = false) {
-        std::string data = "bookmark:" + key;
-        security.addBookmark(data, folder, stale);
-        addBookmarkValue(key, PlistData{data});
+        security.addBookmark("bookmark:" + key, folder, stale);
+        addBookmarkValue(key, PlistData{"bookmark:" + key});
     }
 
     /// A granted folder whose bookmark fails to resolve with `description`.
     void grantBrokenFolder(const std::string& key, std::string description) {
-        std::string data = "broken:" + key;
-        security.addBrokenBookmark(data, std::move(description));
-        addBookmarkValue(key, PlistData{data});
+        security.addBrokenBookmark("broken:" + key, std::move(description));
+        addBookmarkValue(key, PlistData{"broken:" + key});
     }
 
     /// Adds any value (a string, say) to the suite's bookmark map.
     void addBookmarkValue(const std::string& key, PlistValue value) {
-        PlistDictionary& store = settings.store(contract::kAppGroupId);
-        PlistValue* map = store.find(contract::kSecuredDirectoriesKey);
-        if (!map || !map->isDictionary()) {
-            store.set(std::string(contract::kSecuredDirectoriesKey), PlistDictionary{});
-            map = store.find(contract::kSecuredDirectoriesKey);
-        }
-        map->asDictionary().set(key, std::move(value));
+        bookmarks.set(key, std::move(value));
+        setSharedValue(std::string(contract::kSecuredDirectoriesKey), bookmarks);
     }
 
     /// Writes "MenuOptions.plist" into the container as an XML property list.
@@ -79,7 +65,13 @@ class FinderSyncFixture : public ::testing::Test {
         temp.writeFile("container/" + std::string(contract::kMenuOptionsFileName), *bytes);
     }
 
-    std::vector<std::string> logLines() const { return splitLines(log.str()); }
+    std::vector<std::string> logLines() const {
+        std::vector<std::string> lines;
+        std::istringstream in(log.str());
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
 
     /// Forgets the log text and the recorded calls so far.
     void clearRecords() {
@@ -92,14 +84,14 @@ class FinderSyncFixture : public ::testing::Test {
     std::ostringstream log;
     FakeFinderSyncController controller{&calls};
     FakeSettingsProvider settings{&calls};
-    FakeAppGroupContainers containers{std::nullopt, &calls};
-    PosixFileManager realFiles;
-    RecordingFileManager files{realFiles, &calls};
+    FakeAppGroupContainers containers{&calls};
+    RecordingFileManager files{&calls};
     FakeSecurityScope security{&calls};
     FakeNotificationCenter notifications{&calls};
     FakeScheduler scheduler{&calls};
     FakeUUIDSource uuids;
     FakeSystemImages images;
+    PlistDictionary bookmarks;
     std::unique_ptr<FinderSync> finderSync;
 };
 
