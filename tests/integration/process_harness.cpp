@@ -1,7 +1,6 @@
 #include "tests/integration/process_harness.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,8 +10,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
 extern char** environ;
 
@@ -57,26 +59,13 @@ std::string TempDir::operator/(std::string_view relative) const {
 
 namespace {
 
-void closeFd(int& fd) {
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
-}
-
-int decodeStatus(int status) {
-    if (WIFEXITED(status))
-        return WEXITSTATUS(status);
-    if (WIFSIGNALED(status))
-        return 128 + WTERMSIG(status);
-    return -1;
+std::string streamFile(Stream stream) {
+    return stream == Stream::Stdout ? "stdout" : "stderr";
 }
 
 } // namespace
 
 Process::Process(std::vector<std::string> argv, Environment environment) {
-    if (argv.empty())
-        throw std::runtime_error("Process: empty command line");
-
     // Everything the child needs is prepared before fork: between fork and
     // exec only async-signal-safe calls are allowed in a threaded process.
     std::vector<char*> args;
@@ -90,175 +79,81 @@ Process::Process(std::vector<std::string> argv, Environment environment) {
     for (auto& e : envStrings)
         envp.push_back(e.data());
     envp.push_back(nullptr);
+    const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+    const int fds[3] = {::open("/dev/null", O_RDONLY | O_CLOEXEC),
+                        ::open((dir_ / "stdout").c_str(), flags, 0600),
+                        ::open((dir_ / "stderr").c_str(), flags, 0600)};
+    if (fds[0] < 0 || fds[1] < 0 || fds[2] < 0)
+        throw std::runtime_error("Process: open: " + std::string(std::strerror(errno)));
 
-    // A bare program name is searched on this process's PATH.
-    int outPipe[2], errPipe[2], execPipe[2], wakePipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0 ||
-        pipe2(execPipe, O_CLOEXEC) != 0 || pipe2(wakePipe, O_CLOEXEC) != 0)
-        throw std::runtime_error("Process: pipe: " + std::string(std::strerror(errno)));
-    int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-
-    pid_t pid = fork();
-    if (pid < 0) {
-        int e = errno;
-        for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1], execPipe[0], execPipe[1],
-                       wakePipe[0], wakePipe[1], devNull})
-            ::close(fd);
-        throw std::runtime_error("Process: fork: " + std::string(std::strerror(e)));
-    }
-    if (pid == 0) {
+    pid_ = fork();
+    if (pid_ == 0) {
         setpgid(0, 0);
         // Signals blocked or ignored by the test runner must not leak into the child.
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
         signal(SIGPIPE, SIG_DFL);
-        if (devNull >= 0)
-            dup2(devNull, STDIN_FILENO);
-        dup2(outPipe[1], STDOUT_FILENO);
-        dup2(errPipe[1], STDERR_FILENO);
+        for (int fd = 0; fd < 3; ++fd)
+            dup2(fds[fd], fd);
         execvpe(args[0], args.data(), envp.data());
-        int e = errno;
-        [[maybe_unused]] auto n = ::write(execPipe[1], &e, sizeof e);
+        static const char message[] = "Process: cannot start the program\n";
+        [[maybe_unused]] auto n = ::write(STDERR_FILENO, message, sizeof message - 1);
         _exit(127);
     }
-    setpgid(pid, pid); // also from here, so the group exists before any kill
-    pid_ = pid;
-    for (int fd : {outPipe[1], errPipe[1], execPipe[1], devNull})
-        if (fd >= 0)
-            ::close(fd);
-    outFd_ = outPipe[0];
-    errFd_ = errPipe[0];
-    wakeRead_ = wakePipe[0];
-    wakeWrite_ = wakePipe[1];
-
-    int execErrno = 0;
-    ssize_t n;
-    do {
-        n = ::read(execPipe[0], &execErrno, sizeof execErrno);
-    } while (n < 0 && errno == EINTR);
-    ::close(execPipe[0]);
-    if (n == static_cast<ssize_t>(sizeof execErrno)) {
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        closeFd(outFd_);
-        closeFd(errFd_);
-        closeFd(wakeRead_);
-        closeFd(wakeWrite_);
-        throw std::runtime_error("Process: cannot start " + argv[0] + ": " +
-                                 std::strerror(execErrno));
-    }
-    reader_ = std::thread([this] { readLoop(); });
+    for (int fd : fds)
+        ::close(fd);
+    if (pid_ < 0)
+        throw std::runtime_error("Process: fork: " + std::string(std::strerror(errno)));
+    setpgid(pid_, pid_); // also from here, so the group exists before any kill
 }
 
 Process::~Process() {
+    ::kill(-pid_, SIGKILL); // the child's group, leftovers included
     if (!exitStatus_) {
-        ::kill(-pid_, SIGKILL);
         ::kill(pid_, SIGKILL);
-        int status = 0;
-        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-    } else {
-        ::kill(-pid_, SIGKILL); // leftovers of the group, if any
-    }
-    // A grandchild outside the group could hold the pipes open forever: wake
-    // the reader instead of waiting for end of file.
-    char byte = 0;
-    [[maybe_unused]] auto n = ::write(wakeWrite_, &byte, 1);
-    if (reader_.joinable())
-        reader_.join();
-    closeFd(outFd_);
-    closeFd(errFd_);
-    closeFd(wakeRead_);
-    closeFd(wakeWrite_);
-}
-
-void Process::readLoop() {
-    bool outOpen = true, errOpen = true;
-    char chunk[4096];
-    while (outOpen || errOpen) {
-        pollfd fds[3] = {{outOpen ? outFd_ : -1, POLLIN, 0},
-                         {errOpen ? errFd_ : -1, POLLIN, 0},
-                         {wakeRead_, POLLIN, 0}};
-        if (::poll(fds, 3, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            break;
-        }
-        if (fds[2].revents)
-            break;
-        for (int i = 0; i < 2; ++i) {
-            if (!fds[i].revents)
-                continue;
-            ssize_t n = ::read(fds[i].fd, chunk, sizeof chunk);
-            if (n < 0 && errno == EINTR)
-                continue;
-            std::lock_guard lock(mutex_);
-            Buffer& buf = i == 0 ? out_ : err_;
-            if (n <= 0) {
-                (i == 0 ? outOpen : errOpen) = false;
-                buf.ended = true;
-            } else {
-                buf.data.append(chunk, static_cast<std::size_t>(n));
-                std::size_t nl;
-                while ((nl = buf.data.find('\n', buf.consumed)) != std::string::npos) {
-                    buf.lines.push_back(buf.data.substr(buf.consumed, nl - buf.consumed));
-                    buf.consumed = nl + 1;
-                }
-            }
-            changed_.notify_all();
+        while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
         }
     }
-    std::lock_guard lock(mutex_);
-    out_.ended = err_.ended = true;
-    changed_.notify_all();
 }
 
 std::optional<std::string>
 Process::waitForLine(const std::function<bool(std::string_view)>& predicate,
-                     std::chrono::milliseconds timeout, Stream stream, std::size_t fromLine) {
-    auto deadline = Clock::now() + timeout;
-    std::unique_lock lock(mutex_);
-    std::size_t next = fromLine;
+                     std::chrono::milliseconds timeout, Stream stream) {
+    const auto deadline = Clock::now() + timeout;
     for (;;) {
-        const Buffer& buf = buffer(stream);
-        for (; next < buf.lines.size(); ++next)
-            if (predicate(buf.lines[next]))
-                return buf.lines[next];
-        if (buf.ended)
-            return std::nullopt;
-        if (changed_.wait_until(lock, deadline) == std::cv_status::timeout &&
-            Clock::now() >= deadline) {
-            const Buffer& last = buffer(stream);
-            for (; next < last.lines.size(); ++next)
-                if (predicate(last.lines[next]))
-                    return last.lines[next];
-            return std::nullopt;
+        // Whether it ended is known before the last read, so that read sees everything.
+        const bool ended = wait(0ms).has_value();
+        for (const std::string& line : lines(stream)) {
+            if (predicate(line))
+                return line;
         }
+        if (ended || Clock::now() >= deadline)
+            return std::nullopt;
+        std::this_thread::sleep_for(5ms);
     }
 }
 
 std::optional<std::string> Process::waitForLine(std::string_view text,
-                                                std::chrono::milliseconds timeout, Stream stream,
-                                                std::size_t fromLine) {
+                                                std::chrono::milliseconds timeout, Stream stream) {
     return waitForLine(
         [text](std::string_view line) { return line.find(text) != std::string_view::npos; },
-        timeout, stream, fromLine);
+        timeout, stream);
 }
 
 std::vector<std::string> Process::lines(Stream stream) const {
-    std::lock_guard lock(mutex_);
-    return buffer(stream).lines;
-}
-
-std::size_t Process::lineCount(Stream stream) const {
-    std::lock_guard lock(mutex_);
-    return buffer(stream).lines.size();
+    std::vector<std::string> lines;
+    std::istringstream in(output(stream));
+    for (std::string line; std::getline(in, line);) {
+        if (!in.eof()) // the last piece has no line feed yet
+            lines.push_back(std::move(line));
+    }
+    return lines;
 }
 
 std::string Process::output(Stream stream) const {
-    std::lock_guard lock(mutex_);
-    return buffer(stream).data;
+    std::ifstream in(dir_ / streamFile(stream), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void Process::sendSignal(int signal) {
@@ -266,29 +161,17 @@ void Process::sendSignal(int signal) {
         ::kill(pid_, signal);
 }
 
-bool Process::pollExit() {
-    if (exitStatus_)
-        return true;
-    int status = 0;
-    pid_t r = waitpid(pid_, &status, WNOHANG);
-    if (r == pid_) {
-        exitStatus_ = decodeStatus(status);
-        return true;
-    }
-    return false;
-}
-
 std::optional<int> Process::wait(std::chrono::milliseconds timeout) {
-    auto deadline = Clock::now() + timeout;
-    while (!pollExit()) {
-        if (Clock::now() >= deadline)
+    const auto deadline = Clock::now() + timeout;
+    int status = 0;
+    while (!exitStatus_) {
+        if (waitpid(pid_, &status, WNOHANG) == pid_)
+            exitStatus_ = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+        else if (Clock::now() >= deadline)
             return std::nullopt;
-        std::this_thread::sleep_for(5ms);
+        else
+            std::this_thread::sleep_for(5ms);
     }
-    // The output may still sit in the pipes; give the reader a moment to
-    // drain it (a left-behind grandchild could keep them open indefinitely).
-    std::unique_lock lock(mutex_);
-    changed_.wait_until(lock, Clock::now() + 500ms, [this] { return out_.ended && err_.ended; });
     return exitStatus_;
 }
 
@@ -299,7 +182,6 @@ CommandResult runCommand(std::vector<std::string> argv, Environment environment,
     if (auto status = process.wait(timeout)) {
         result.exitStatus = *status;
     } else {
-        result.timedOut = true;
         process.sendSignal(SIGKILL);
         process.wait(5s);
     }
@@ -345,7 +227,6 @@ PrivateBus::PrivateBus() {
 PrivateBus::~PrivateBus() {
     daemon_->sendSignal(SIGTERM);
     daemon_->wait(2s);
-    daemon_.reset();
 }
 
 // ---------------------------------------------------------------- environment
@@ -374,10 +255,6 @@ Environment isolatedEnvironment(const PrivateBus& bus, const TempDir& dir) {
          {"DISPLAY", "WAYLAND_DISPLAY", "DBUS_STARTER_ADDRESS", "DBUS_STARTER_BUS_TYPE"})
         env.erase(name);
     return env;
-}
-
-void useBusInThisProcess(const PrivateBus& bus) {
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), 1);
 }
 
 } // namespace corvane::testing

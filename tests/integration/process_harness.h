@@ -1,21 +1,17 @@
 #pragma once
 
 // Helpers for end-to-end tests: a private session bus, a temporary folder,
-// and child processes whose output is read in the background.
+// and child processes whose output goes to files the test reads.
 
 #include <sys/types.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <cstddef>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 namespace corvane::testing {
@@ -48,71 +44,44 @@ class TempDir {
 enum class Stream { Stdout, Stderr };
 
 /// A child process started with its own environment. Its standard input is
-/// /dev/null; standard output and standard error are collected by a
-/// background thread, so the child never blocks on a full pipe. The child
-/// leads its own process group, which the destructor kills (SIGKILL) and reaps.
+/// /dev/null; standard output and standard error go to files of its own, so
+/// the child never blocks on a full pipe. The child leads its own process
+/// group, which the destructor kills (SIGKILL) and reaps.
 class Process {
   public:
-    /// Starts `argv[0]` (searched on PATH when it has no slash). Throws
-    /// std::runtime_error when the program cannot be started.
+    /// Starts `argv[0]` (searched on PATH when it has no slash); a program
+    /// that cannot be started exits with 127.
     Process(std::vector<std::string> argv, Environment environment);
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
-    pid_t pid() const { return pid_; }
-
-    /// Waits until a complete line of `stream` with index `fromLine` or later
-    /// satisfies `predicate`; returns that line, or none on timeout or when
-    /// the stream ended without one.
+    /// Waits until a complete line of `stream` satisfies `predicate`; returns
+    /// that line, or none on timeout or when the child ended without one.
     std::optional<std::string> waitForLine(const std::function<bool(std::string_view)>& predicate,
                                            std::chrono::milliseconds timeout = 10s,
-                                           Stream stream = Stream::Stdout,
-                                           std::size_t fromLine = 0);
+                                           Stream stream = Stream::Stdout);
     /// Same, for the first line that contains `text`.
     std::optional<std::string> waitForLine(std::string_view text,
                                            std::chrono::milliseconds timeout = 10s,
-                                           Stream stream = Stream::Stdout,
-                                           std::size_t fromLine = 0);
+                                           Stream stream = Stream::Stdout);
 
-    /// The complete lines (without their line feed) read so far.
+    /// The complete lines (without their line feed) written so far.
     std::vector<std::string> lines(Stream stream = Stream::Stdout) const;
-    /// How many complete lines were read so far; a starting point for `waitForLine`.
-    std::size_t lineCount(Stream stream = Stream::Stdout) const;
-    /// Everything read so far, including an unfinished last line.
+    /// Everything written so far, including an unfinished last line.
     std::string output(Stream stream = Stream::Stdout) const;
 
     /// Sends `signal` to the child itself.
     void sendSignal(int signal);
-    /// Waits for the child to end and for its output to be read to the end.
-    /// Returns the exit code, or 128 + the signal number when a signal ended
-    /// it; none when it is still running after `timeout`.
+    /// Waits for the child to end. Returns the exit code, or 128 + the signal
+    /// number when a signal ended it; none when it is still running after
+    /// `timeout`.
     std::optional<int> wait(std::chrono::milliseconds timeout = 10s);
 
   private:
-    struct Buffer {
-        std::string data;
-        std::vector<std::string> lines;
-        std::size_t consumed = 0; // bytes of `data` already split into lines
-        bool ended = false;
-    };
-
-    void readLoop();
-    bool pollExit();
-    Buffer& buffer(Stream stream) { return stream == Stream::Stdout ? out_ : err_; }
-    const Buffer& buffer(Stream stream) const { return stream == Stream::Stdout ? out_ : err_; }
-
+    TempDir dir_; // holds the "stdout" and "stderr" files
     pid_t pid_ = -1;
     std::optional<int> exitStatus_;
-    int outFd_ = -1;
-    int errFd_ = -1;
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    Buffer out_;
-    Buffer err_;
-    std::thread reader_;
 };
 
 /// What a finished command printed and how it ended.
@@ -121,7 +90,6 @@ struct CommandResult {
     int exitStatus = -1;
     std::string out;
     std::string err;
-    bool timedOut = false;
 };
 
 /// Runs `argv` to its end (killing it after `timeout`) with `environment`.
@@ -154,9 +122,5 @@ class PrivateBus {
 /// to local files and in-memory settings, and DISPLAY / WAYLAND_DISPLAY
 /// removed so that the programs take their no-desktop paths.
 Environment isolatedEnvironment(const PrivateBus& bus, const TempDir& dir);
-
-/// Points this process at `bus` (sets DBUS_SESSION_BUS_ADDRESS), so that
-/// in-process code connecting to the session bus uses it.
-void useBusInThisProcess(const PrivateBus& bus);
 
 } // namespace corvane::testing
