@@ -1,6 +1,6 @@
 #include "platform/linux/glib_scheduler.h"
+#include "tests/platform/test_support.h"
 
-#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,65 +13,40 @@ namespace corvane {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Iterates the default main context until `done` holds or `timeout` passes.
-template <typename Predicate> bool runLoopUntil(Predicate done, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        g_main_context_iteration(nullptr, FALSE);
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
+using testing::runLoopUntil;
 
 void runLoopFor(std::chrono::milliseconds duration) {
     runLoopUntil([] { return false; }, duration);
 }
 
-enum class StopBy { Invalidate, Destroy };
+enum class StopBy { InvalidateInBlock, DestroyInBlock, InvalidateOutside };
 
-class TimerStopsFromItsOwnBlock : public ::testing::TestWithParam<StopBy> {};
+class RepeatingTimer : public ::testing::TestWithParam<StopBy> {};
 
-TEST_P(TimerStopsFromItsOwnBlock, FiresRepeatedlyUntilStopped) {
+TEST_P(RepeatingTimer, FiresThroughFailingBlocksUntilStopped) {
     GlibScheduler scheduler;
     int fired = 0;
     std::unique_ptr<Timer> timer;
     timer = scheduler.scheduleRepeatingTimer(2ms, [&] {
         if (++fired < 3)
-            return;
-        if (GetParam() == StopBy::Invalidate)
+            throw std::runtime_error("a failing block keeps its timer");
+        if (GetParam() == StopBy::InvalidateInBlock)
             timer->invalidate();
-        else
+        else if (GetParam() == StopBy::DestroyInBlock)
             timer.reset();
     });
     ASSERT_TRUE(runLoopUntil([&] { return fired >= 3; }, 5s));
-    runLoopFor(30ms);
-    EXPECT_EQ(fired, 3);
-    if (timer) {
-        EXPECT_FALSE(timer->isValid());
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Scheduler, TimerStopsFromItsOwnBlock,
-                         ::testing::Values(StopBy::Invalidate, StopBy::Destroy));
-
-TEST(GlibSchedulerTest, TimerInvalidatedFromOutsideStopsAndThrowingBlocksKeepFiring) {
-    GlibScheduler scheduler;
-    int fired = 0;
-    auto timer = scheduler.scheduleRepeatingTimer(2ms, [&] {
-        ++fired;
-        throw std::runtime_error("block failed");
-    });
-    EXPECT_TRUE(timer->isValid());
-    ASSERT_TRUE(runLoopUntil([&] { return fired >= 3; }, 5s));
-    timer->invalidate();
-    EXPECT_FALSE(timer->isValid());
+    if (GetParam() == StopBy::InvalidateOutside)
+        timer->invalidate();
     int atStop = fired;
     runLoopFor(30ms);
     EXPECT_EQ(fired, atStop);
+    EXPECT_TRUE(!timer || !timer->isValid());
 }
+
+INSTANTIATE_TEST_SUITE_P(Scheduler, RepeatingTimer,
+                         ::testing::Values(StopBy::InvalidateInBlock, StopBy::DestroyInBlock,
+                                           StopBy::InvalidateOutside));
 
 TEST(GlibSchedulerTest, TasksPostedFromAnotherThreadRunOnTheLoopThreadInOrder) {
     GlibScheduler scheduler;
@@ -81,8 +56,7 @@ TEST(GlibSchedulerTest, TasksPostedFromAnotherThreadRunOnTheLoopThreadInOrder) {
     std::thread poster([&] {
         for (int i = 0; i < 50; ++i)
             scheduler.postToMainQueue([&, i] {
-                if (std::this_thread::get_id() != loopThread)
-                    offThread = true;
+                offThread = offThread || std::this_thread::get_id() != loopThread;
                 order.push_back(i);
             });
     });

@@ -1,16 +1,14 @@
 #include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/plist_codec.h"
 #include "platform/linux/plist_file_settings.h"
-#include "tests/platform/temp_folder_fixture.h"
+#include "tests/platform/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
-#include <functional>
 #include <random>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace corvane {
@@ -22,20 +20,12 @@ using testing::writeBytes;
 
 constexpr std::string_view kSuite = "group.Test.Settings";
 
-std::string randomBytes(std::size_t n, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::string bytes(n, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(generator());
-    return bytes;
-}
-
 /// Suites are opened through fresh providers, as separate processes would open them.
 class SettingsFileTest : public testing::TempFolderTest {
   protected:
-    std::unique_ptr<SettingsSuite> open(std::string_view suite = kSuite) {
+    std::unique_ptr<SettingsSuite> open() {
         DirectoryAppGroupContainers containers((dir_ / "containers").string());
-        return PlistFileSettingsProvider(containers).openSuite(suite);
+        return PlistFileSettingsProvider(containers).openSuite(kSuite);
     }
     fs::path preferences() const {
         return dir_ / "containers" / kSuite / "Library" / "Preferences";
@@ -55,55 +45,38 @@ class SettingsFileTest : public testing::TempFolderTest {
     }
 };
 
-TEST_F(SettingsFileTest, WritesAreSeenByAnotherProviderAndStoredAsBinary) {
-    auto writer = open();
-    ASSERT_TRUE(writer);
-    PlistDictionary options{{"newTextFile", true}, {"copyPath", false}};
-    ASSERT_TRUE(writer->setObject(true, "appIsRunning"));
-    ASSERT_TRUE(writer->setObject(options, "contextMenuOptions"));
-    EXPECT_TRUE(writer->boolForKey("appIsRunning"));
-
-    auto reader = open();
-    ASSERT_TRUE(reader);
-    EXPECT_TRUE(reader->boolForKey("appIsRunning"));
-    EXPECT_EQ(reader->dictionaryForKey("contextMenuOptions"), options);
-    EXPECT_EQ(readBytes(suiteFile()).substr(0, 8), "bplist00");
-
-    ASSERT_TRUE(reader->removeObject("appIsRunning"));
-    EXPECT_FALSE(reader->objectForKey("appIsRunning"));
-    EXPECT_TRUE(writer->boolForKey("appIsRunning")) << "reads come from the snapshot";
-    EXPECT_TRUE(writer->synchronize());
-    EXPECT_FALSE(writer->objectForKey("appIsRunning"));
-    EXPECT_EQ(writer->dictionaryForKey("contextMenuOptions"), options);
-}
-
-TEST_F(SettingsFileTest, SnapshotSeesAnotherWriterOnlyAfterSynchronizeOrOwnWrite) {
+TEST_F(SettingsFileTest, ReadsComeFromASnapshotAndWritesMergeWithTheFile) {
+    ASSERT_TRUE(open());
+    writeBytes(suiteFile(), plist::writeXml(PlistDictionary{{"appIsRunning", true}}).value());
     auto mine = open();
     auto theirs = open();
     ASSERT_TRUE(mine && theirs);
-    ASSERT_TRUE(theirs->setObject("abc", "batchRenameRequest"));
-    EXPECT_FALSE(mine->objectForKey("batchRenameRequest"));
+    EXPECT_TRUE(mine->boolForKey("appIsRunning")) << "an XML file is read too";
+
+    const PlistDictionary options{{"newTextFile", true}, {"copyPath", false}};
+    ASSERT_TRUE(theirs->setObject(options, "contextMenuOptions"));
+    ASSERT_TRUE(theirs->removeObject("appIsRunning"));
+    EXPECT_EQ(readBytes(suiteFile()).substr(0, 8), "bplist00");
+    EXPECT_FALSE(theirs->objectForKey("appIsRunning"));
+    EXPECT_TRUE(mine->boolForKey("appIsRunning")) << "reads come from the snapshot";
+    EXPECT_FALSE(mine->objectForKey("contextMenuOptions"));
     ASSERT_TRUE(mine->synchronize());
-    EXPECT_EQ(mine->objectForKey("batchRenameRequest"), PlistValue("abc"));
+    EXPECT_FALSE(mine->objectForKey("appIsRunning"));
+    EXPECT_EQ(mine->dictionaryForKey("contextMenuOptions"), options);
 
     ASSERT_TRUE(theirs->setObject(1, "theirs"));
     ASSERT_TRUE(mine->setObject(2, "mine")); // re-reads: their key survives and is seen
     EXPECT_EQ(fileContents(),
-              (PlistDictionary{{"batchRenameRequest", "abc"}, {"theirs", 1}, {"mine", 2}}));
+              (PlistDictionary{{"contextMenuOptions", options}, {"theirs", 1}, {"mine", 2}}));
     EXPECT_EQ(mine->objectForKey("theirs"), PlistValue(1));
-}
-
-TEST_F(SettingsFileTest, XmlFileWrittenBySomeoneElseIsRead) {
-    ASSERT_TRUE(open());
-    auto xml = plist::writeXml(PlistDictionary{{"appIsRunning", true}});
-    ASSERT_TRUE(xml);
-    writeBytes(suiteFile(), *xml);
-    EXPECT_TRUE(open()->boolForKey("appIsRunning"));
 }
 
 TEST_F(SettingsFileTest, TwoProcessesWritingAtOnceLoseNoKey) {
     ASSERT_TRUE(open());
     constexpr int kKeys = 200;
+    auto key = [](int writer, int i) {
+        return "w" + std::to_string(writer) + "-" + std::to_string(i);
+    };
     int gate[2];
     ASSERT_EQ(::pipe(gate), 0);
     std::vector<pid_t> children;
@@ -115,11 +88,10 @@ TEST_F(SettingsFileTest, TwoProcessesWritingAtOnceLoseNoKey) {
             char byte;
             (void)!::read(gate[0], &byte, 1); // returns when the parent closes the gate
             auto suite = open();
-            int failures = suite ? 0 : 1;
+            bool ok = suite != nullptr;
             for (int i = 0; suite && i < kKeys; ++i)
-                if (!suite->setObject(i, "w" + std::to_string(writer) + "-" + std::to_string(i)))
-                    ++failures;
-            ::_exit(failures == 0 ? 0 : 1);
+                ok = suite->setObject(i, key(writer, i)) && ok;
+            ::_exit(ok ? 0 : 1);
         }
         children.push_back(pid);
     }
@@ -135,17 +107,15 @@ TEST_F(SettingsFileTest, TwoProcessesWritingAtOnceLoseNoKey) {
     EXPECT_EQ(stored.size(), 2u * kKeys);
     for (int writer = 0; writer < 2; ++writer)
         for (int i = 0; i < kKeys; ++i)
-            EXPECT_TRUE(stored.contains("w" + std::to_string(writer) + "-" + std::to_string(i)))
-                << "writer " << writer << " key " << i;
+            EXPECT_TRUE(stored.contains(key(writer, i))) << key(writer, i);
 }
 
 TEST_F(SettingsFileTest, ReadersAndAKilledWriterOnlyEverSeeWholeFiles) {
-    constexpr std::size_t kPayloadSize = 256 * 1024;
-    auto payloadFor = [&](std::int64_t generation) {
+    auto payloadFor = [](std::int64_t generation) {
         return PlistValue(PlistDictionary{
             {"generation", generation},
             {"bytes",
-             PlistData{std::string(kPayloadSize, static_cast<char>('A' + generation % 26))}}});
+             PlistData{std::string(256 * 1024, static_cast<char>('A' + generation % 26))}}});
     };
     // Empty when the file holds one whole payload, else what is wrong with it.
     auto defect = [&]() -> std::string {
@@ -153,12 +123,12 @@ TEST_F(SettingsFileTest, ReadersAndAKilledWriterOnlyEverSeeWholeFiles) {
         if (!value || !value->isDictionary())
             return "unreadable file";
         const PlistValue* payload = value->asDictionary().find("payload");
-        if (!payload || !payload->isDictionary() || !payload->asDictionary().contains("generation"))
+        const PlistValue* generation = payload && payload->isDictionary()
+                                           ? payload->asDictionary().find("generation")
+                                           : nullptr;
+        if (!generation || !generation->isInteger())
             return "no payload";
-        const PlistValue& generation = *payload->asDictionary().find("generation");
-        return generation.isInteger() && *payload == payloadFor(generation.asInteger())
-                   ? ""
-                   : "mixed payload";
+        return *payload == payloadFor(generation->asInteger()) ? "" : "mixed payload";
     };
     ASSERT_TRUE(open()->setObject(payloadFor(0), "payload"));
 
@@ -186,11 +156,6 @@ TEST_F(SettingsFileTest, ReadersAndAKilledWriterOnlyEverSeeWholeFiles) {
     EXPECT_TRUE(entriesContaining(".tmp-").empty());
 }
 
-TEST_F(SettingsFileTest, ContainerThatCannotBeMadeOpensNoSuite) {
-    writeBytes(dir_ / "containers", "a regular file");
-    EXPECT_EQ(open(), nullptr);
-}
-
 TEST_F(SettingsFileTest, PreferencesFolderThatCannotBeMadeOpensNoSuite) {
     fs::create_directories(dir_ / "containers" / kSuite);
     writeBytes(dir_ / "containers" / kSuite / "Library", "a regular file");
@@ -215,63 +180,34 @@ TEST_F(SettingsFileTest, FailedWriteReportsReadableTextAndKeepsTheFile) {
         << blocked.error().description;
 }
 
-TEST_F(SettingsFileTest, AnUnreadableFileKeptEarlierIsNeverOverwritten) {
+// Each file holds no settings dictionary; they are written one after another,
+// most likely within one second, and each must be kept under its own name.
+TEST_F(SettingsFileTest, UnreadableFilesReadAsEmptyAndEachIsKeptBeside) {
     ASSERT_TRUE(open());
-    std::string first = randomBytes(300, 1), second = randomBytes(300, 2);
-    writeBytes(suiteFile(), first);
-    ASSERT_TRUE(open()->setObject(1, "a"));
-    writeBytes(suiteFile(), second);
-    ASSERT_TRUE(open()->setObject(2, "b")); // most likely within the same second
-
-    std::vector<std::string> kept = entriesContaining(".unreadable-");
-    ASSERT_EQ(kept.size(), 2u);
-    std::vector<std::string> contents;
-    for (const auto& name : kept)
+    std::mt19937 generator(7);
+    std::string random(4096, '\0');
+    for (char& c : random)
+        c = static_cast<char>(generator());
+    // The codec's own tests cover the ways a file can be malformed.
+    const std::vector<std::string> unreadable = {
+        random, "", plist::writeBinary(PlistArray{PlistValue(1)}).value()};
+    for (std::size_t i = 0; i < unreadable.size(); ++i) {
+        writeBytes(suiteFile(), unreadable[i]);
+        auto suite = open();
+        ASSERT_TRUE(suite);
+        EXPECT_FALSE(suite->objectForKey("written")) << i;
+        EXPECT_FALSE(suite->synchronize()) << i;
+        ASSERT_TRUE(suite->setObject(static_cast<int>(i), "written"));
+        EXPECT_EQ(fileContents(), (PlistDictionary{{"written", static_cast<int>(i)}})) << i;
+    }
+    std::vector<std::string> kept = entriesContaining(".unreadable-"), contents;
+    ASSERT_EQ(kept.size(), unreadable.size());
+    for (const auto& name : kept) {
+        EXPECT_TRUE(name.starts_with(std::string(kSuite) + ".plist.unreadable-")) << name;
         contents.push_back(readBytes(preferences() / name));
-    EXPECT_TRUE(std::ranges::is_permutation(contents, std::vector{first, second}));
-    EXPECT_EQ(fileContents(), (PlistDictionary{{"b", 2}}));
+    }
+    EXPECT_TRUE(std::ranges::is_permutation(contents, unreadable));
 }
-
-/// Files that exist but hold no settings dictionary.
-struct UnreadableCase {
-    const char* name;
-    std::function<std::string()> contents;
-};
-
-class UnreadableSettingsFileTest : public SettingsFileTest,
-                                   public ::testing::WithParamInterface<UnreadableCase> {};
-
-TEST_P(UnreadableSettingsFileTest, ReadsAsEmptyAndIsKeptBesideAtTheNextWrite) {
-    ASSERT_TRUE(open());
-    const std::string contents = GetParam().contents();
-    writeBytes(suiteFile(), contents);
-
-    auto suite = open();
-    ASSERT_TRUE(suite);
-    EXPECT_FALSE(suite->objectForKey("appIsRunning"));
-    EXPECT_FALSE(suite->boolForKey("appIsRunning"));
-    EXPECT_FALSE(suite->synchronize());
-
-    ASSERT_TRUE(suite->setObject(true, "appIsRunning"));
-    EXPECT_EQ(fileContents(), (PlistDictionary{{"appIsRunning", true}}));
-    std::vector<std::string> kept = entriesContaining(".unreadable-");
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_TRUE(kept[0].starts_with(std::string(kSuite) + ".plist.unreadable-")) << kept[0];
-    EXPECT_EQ(readBytes(preferences() / kept[0]), contents);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Contents, UnreadableSettingsFileTest,
-    ::testing::Values(
-        UnreadableCase{"RandomBytes", [] { return randomBytes(4096, 7); }},
-        UnreadableCase{"Empty", [] { return std::string(); }},
-        UnreadableCase{"BinaryHeaderOnly", [] { return std::string("bplist00"); }},
-        UnreadableCase{"ArrayRoot",
-                       [] { return plist::writeBinary(PlistArray{PlistValue(1)}).value(); }},
-        UnreadableCase{"TruncatedXml",
-                       [] { return std::string("<?xml version=\"1.0\"?><plist><dict><key>a"); }},
-        UnreadableCase{"StringRoot", [] { return plist::writeXml(PlistValue("x")).value(); }}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace corvane

@@ -1,10 +1,6 @@
 #!/usr/bin/env python3
-"""Python's plistlib on the other side of the property-list codec's tests.
-
-  plist_interop.py write DIR   writes DIR/python.xml and DIR/python.bin
-  plist_interop.py check FILE  reads FILE (either format) and exits 0 when it
-                               holds the sample, key order included
-"""
+"""plistlib on the other side of the codec's tests: `write DIR` writes DIR/python.xml and
+DIR/python.bin; `check FILE` exits 0 when FILE holds the sample, key order included."""
 import datetime
 import math
 import plistlib
@@ -12,17 +8,18 @@ import sys
 
 
 def sample():
-    # Keep in step with interopSample() in plist_interop_test.cpp.
+    # Keep in step with samplePlist() in test_support.h.
     return {
         "zeta": True,
         "alpha": False,
         "one": 1,
         "integers": [0, -1, 255, 256, 65535, 65536, 2**32, 2**63 - 1, -(2**63)],
-        "reals": [0.1, -0.0, 1e300, 3.0, math.inf, -math.inf],
+        "reals": [0.1, -0.0, 1e300, -2.5e-310, 3.0, math.inf, -math.inf],
         "strings": ["", "plain", "caf\u00e9", "\U0001F600 smile", "\u65e5\u672c",
                     "<&>\n\t ]]> \"'"],
         "data": [b"", bytes(range(256))],
-        "date": datetime.datetime(2024, 2, 29, 12, 34, 56),
+        "dates": [datetime.datetime(2001, 1, 1), datetime.datetime(1970, 1, 1),
+                  datetime.datetime(2024, 2, 29, 12, 34, 56)],
         "nested": [{"k\u00e9y": [{"x": 2}]}, [], {}],
         "many": list(range(300)),
         "big": bytes(i % 251 for i in range(70000)),
