@@ -42,12 +42,11 @@ MenuItem entry(std::string title, std::optional<std::string> action, bool enable
     return item;
 }
 
-enum class Shared { Missing, Empty, OnlyStrings, Present, SuiteUnavailable };
-
+/// The shared options entry (none: missing), whether the suite opens, whether
+/// the options file exists and the container is there, and the status line.
 struct StatusRow {
-    Shared shared;
-    bool optionsFile;
-    bool container;
+    std::optional<PlistValue> shared;
+    bool suite, optionsFile, container;
     std::optional<std::string> expected;
 };
 
@@ -55,33 +54,30 @@ class SettingsStatusTest : public MenuTest, public ::testing::WithParamInterface
 
 TEST_P(SettingsStatusTest, DecidesFromSharedOptionsFileAndContainer) {
     const StatusRow& row = GetParam();
-    if (row.shared == Shared::Empty)
-        setOptions({});
-    if (row.shared == Shared::OnlyStrings)
-        setOptions({{"copyPath", "yes"}});
-    if (row.shared == Shared::Present)
-        setOptions({{"copyPath", true}});
+    if (row.shared)
+        setSharedValue("contextMenuOptions", *row.shared);
     if (row.optionsFile)
         writeOptionsFile(PlistDictionary{{"copyPath", true}});
     FinderSync& sync = makeFinderSync();
-    settings.setAvailable(row.shared != Shared::SuiteUnavailable);
+    settings.setAvailable(row.suite);
     if (!row.container)
         containers.setContainer(std::nullopt);
     EXPECT_EQ(sync.settingsStatusMessage(), row.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, SettingsStatusTest,
-    ::testing::Values(StatusRow{Shared::Present, false, true, {}},
-                      StatusRow{Shared::Present, false, false, {}},
-                      StatusRow{Shared::OnlyStrings, false, true, {}},
-                      StatusRow{Shared::Missing, true, true, {}},
-                      StatusRow{Shared::Empty, true, true, {}},
-                      StatusRow{Shared::Missing, false, true, kNotFound},
-                      StatusRow{Shared::Empty, false, true, kNotFound},
-                      StatusRow{Shared::SuiteUnavailable, false, true, kNotFound},
-                      StatusRow{Shared::Missing, false, false, kUnavailable},
-                      StatusRow{Shared::SuiteUnavailable, false, false, kUnavailable}));
+const PlistDictionary kPresent{{"copyPath", true}}, kOnlyStrings{{"copyPath", "yes"}}, kEmpty;
+
+INSTANTIATE_TEST_SUITE_P(Table, SettingsStatusTest,
+                         ::testing::Values(StatusRow{kPresent, true, false, true, {}},
+                                           StatusRow{kPresent, true, false, false, {}},
+                                           StatusRow{kOnlyStrings, true, false, true, {}},
+                                           StatusRow{{}, true, true, true, {}},
+                                           StatusRow{kEmpty, true, true, true, {}},
+                                           StatusRow{{}, true, false, true, kNotFound},
+                                           StatusRow{kEmpty, true, false, true, kNotFound},
+                                           StatusRow{{}, false, false, true, kNotFound},
+                                           StatusRow{{}, true, false, false, kUnavailable},
+                                           StatusRow{{}, false, false, false, kUnavailable}));
 
 /// A value stored for an option in the source, and how the show rule reads it.
 struct StoredValue {

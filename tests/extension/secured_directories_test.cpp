@@ -1,6 +1,7 @@
 #include "extension/settings/secured_directories.h"
 #include "tests/fakes/finder_sync_fixture.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,9 @@ namespace corvane {
 namespace {
 
 using fakes::FinderSyncFixture;
+using ::testing::Each;
+using ::testing::Not;
+using ::testing::StartsWith;
 
 // What the bookmark map holds under one key.
 enum class Grant { Good, Stale, Broken, Refused, NotData };
@@ -59,7 +63,7 @@ TEST_P(SecuredLoadTest, ListsGrantedFoldersAndLogs) {
     std::ranges::copy_if(logLines(), std::back_inserter(securedLines),
                          [](const std::string& line) { return !line.starts_with("[CorvaneExt]"); });
     EXPECT_EQ(securedLines, expectedLog);
-    EXPECT_EQ(security.totalOpenAccess(), static_cast<int>(expected.size()));
+    EXPECT_EQ(security.openAccess(), static_cast<int>(expected.size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -95,7 +99,7 @@ TEST_F(SecuredDirectoriesTest, NoUsableMapMeansNoFolders) {
     setSharedValue("securedDirectories", PlistDictionary{{"a", PlistData{"bookmark:a"}}});
     finderSync->loadSecuredURLs();
     EXPECT_TRUE(finderSync->securedURLs.empty());
-    EXPECT_EQ(security.resolveCount(), 0);
+    EXPECT_THAT(calls, Each(Not(StartsWith("security.resolveBookmark"))));
 }
 
 TEST_F(SecuredDirectoriesTest, ReloadEndsEveryAccessBeforeStartingAgain) {
@@ -112,47 +116,50 @@ TEST_F(SecuredDirectoriesTest, ReloadEndsEveryAccessBeforeStartingAgain) {
                          "security.resolveBookmark bookmark:a", "security.startAccessing " + a,
                          "security.resolveBookmark bookmark:b", "security.startAccessing " + b}));
     EXPECT_EQ(object.securedURLs, (std::vector{FileURL::fromPath(a), FileURL::fromPath(b)}));
-    EXPECT_EQ(security.openAccessCount(a), 1);
-    EXPECT_EQ(security.openAccessCount(b), 1);
+    EXPECT_EQ(security.openAccess(), 2);
 
     // A failed reload still ends the old access first.
     settings.setAvailable(false);
     object.loadSecuredURLs();
     EXPECT_TRUE(object.securedURLs.empty());
-    EXPECT_EQ(security.totalOpenAccess(), 0);
+    EXPECT_EQ(security.openAccess(), 0);
 }
 
 TEST_F(SecuredDirectoriesTest, DestructionLeavesAccessOpen) {
     grantFolder("a", temp.makeFolder("a"));
     makeFinderSync();
+    clearRecords();
     finderSync.reset();
-    EXPECT_EQ(security.events(), std::vector<std::string>{"start " + temp.path() + "/a"});
+    EXPECT_EQ(calls, fakes::CallLog{});
+    EXPECT_EQ(security.openAccess(), 1);
 }
 
 TEST_F(SecuredDirectoriesTest, AccessBracketStartsOnTheTargetOnlyWhenInside) {
     FinderSync& object = makeFinderSync();
     object.securedURLs = {FileURL::fromPath("/Users/a/b"), FileURL::fromPath("/granted")};
     EXPECT_FALSE(object.isInsideSecuredDirectory("/Users/a"));
+    // Runs an operation at `path`; returns what was asked while it ran.
     auto write = [&](const char* path) {
-        return object.withSecurityScopedAccess(
-            FileURL::fromPath(path), [&] { return std::vector<std::string>(security.events()); });
+        calls.clear();
+        return object.withSecurityScopedAccess(FileURL::fromPath(path), [&] { return calls; });
     };
+    const std::string start = "security.startAccessing ", stop = "security.stopAccessing ";
     // Inside: access on the target itself, open while the operation runs.
-    EXPECT_EQ(write("/granted/sub"), std::vector<std::string>{"start /granted/sub"});
-    EXPECT_EQ(security.events().back(), "stop /granted/sub");
+    EXPECT_EQ(write("/granted/sub"), fakes::CallLog{start + "/granted/sub"});
+    EXPECT_EQ(calls, (fakes::CallLog{start + "/granted/sub", stop + "/granted/sub"}));
     // Outside: nothing started, the operation still runs.
-    EXPECT_EQ(write("/elsewhere").size(), 2u);
-    EXPECT_EQ(security.events().size(), 2u);
+    EXPECT_EQ(write("/elsewhere"), fakes::CallLog{});
+    EXPECT_EQ(calls, fakes::CallLog{});
     // Refused: the operation runs and nothing is stopped.
     security.refuseAccess("/granted/locked");
-    EXPECT_EQ(write("/granted/locked").back(), "start-refused /granted/locked");
-    EXPECT_EQ(security.events().back(), "start-refused /granted/locked");
+    EXPECT_EQ(write("/granted/locked"), fakes::CallLog{start + "/granted/locked"});
+    EXPECT_EQ(calls, fakes::CallLog{start + "/granted/locked"});
     // A failing operation still ends the access.
     EXPECT_THROW(object.withSecurityScopedAccess(FileURL::fromPath("/granted/t"),
                                                  [] { throw std::runtime_error("boom"); }),
                  std::runtime_error);
-    EXPECT_EQ(security.events().back(), "stop /granted/t");
-    EXPECT_EQ(security.totalOpenAccess(), 0);
+    EXPECT_EQ(calls.back(), stop + "/granted/t");
+    EXPECT_EQ(security.openAccess(), 0);
 }
 
 } // namespace

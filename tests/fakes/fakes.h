@@ -38,10 +38,20 @@ namespace corvane::fakes {
 /// What the fakes were asked, in order.
 using CallLog = std::vector<std::string>;
 
-inline void record(CallLog* calls, std::string entry) {
-    if (calls)
-        calls->push_back(std::move(entry));
-}
+/// What every fake shares: the call log it appends to, if any.
+class Recorder {
+  public:
+    explicit Recorder(CallLog* calls = nullptr) : calls_(calls) {}
+
+  protected:
+    void record(std::string entry) const {
+        if (calls_)
+            calls_->push_back(std::move(entry));
+    }
+
+  private:
+    CallLog* calls_;
+};
 
 /// A fresh folder under the system's temporary folder, removed with everything
 /// in it when destroyed. Links are resolved (a linked /tmp, say), so paths
@@ -82,9 +92,9 @@ class TemporaryDirectory {
 
 /// Settings suites held in memory, by name. Opening a suite takes a snapshot
 /// of its store; `synchronize` refreshes it; writes go to both.
-class FakeSettingsProvider final : public SettingsProvider {
+class FakeSettingsProvider final : public SettingsProvider, Recorder {
   public:
-    explicit FakeSettingsProvider(CallLog* calls) : calls_(calls) {}
+    using Recorder::Recorder;
 
     std::unique_ptr<SettingsSuite> openSuite(std::string_view suiteName) override;
 
@@ -92,14 +102,11 @@ class FakeSettingsProvider final : public SettingsProvider {
     void setAvailable(bool available) { available_ = available; }
     /// The backing store of the suite `name`, created empty on first use.
     PlistDictionary& store(std::string_view name) { return stores_[std::string(name)]; }
-    int synchronizeCount() const { return synchronizeCount_; }
 
   private:
     class Suite;
-    CallLog* calls_;
     bool available_ = true;
     std::map<std::string, PlistDictionary> stores_;
-    int synchronizeCount_ = 0;
 };
 
 class FakeSettingsProvider::Suite final : public SettingsSuite {
@@ -108,25 +115,24 @@ class FakeSettingsProvider::Suite final : public SettingsSuite {
         : owner_(owner), name_(std::move(name)), snapshot_(owner.store(name_)) {}
 
     std::optional<PlistValue> objectForKey(std::string_view key) const override {
-        record(owner_.calls_, "settings.objectForKey " + std::string(key));
+        owner_.record("settings.objectForKey " + std::string(key));
         const PlistValue* value = snapshot_.find(key);
         return value ? std::optional(*value) : std::nullopt;
     }
     Expected<void> setObject(const PlistValue& value, std::string_view key) override {
-        record(owner_.calls_, "settings.setObject " + std::string(key));
+        owner_.record("settings.setObject " + std::string(key));
         owner_.store(name_).set(std::string(key), value);
         snapshot_.set(std::string(key), value);
         return {};
     }
     Expected<void> removeObject(std::string_view key) override {
-        record(owner_.calls_, "settings.removeObject " + std::string(key));
+        owner_.record("settings.removeObject " + std::string(key));
         owner_.store(name_).remove(key);
         snapshot_.remove(key);
         return {};
     }
     bool synchronize() override {
-        record(owner_.calls_, "settings.synchronize");
-        ++owner_.synchronizeCount_;
+        owner_.record("settings.synchronize");
         snapshot_ = owner_.store(name_);
         return true;
     }
@@ -138,85 +144,80 @@ class FakeSettingsProvider::Suite final : public SettingsSuite {
 };
 
 inline std::unique_ptr<SettingsSuite> FakeSettingsProvider::openSuite(std::string_view suiteName) {
-    record(calls_, "settings.openSuite " + std::string(suiteName));
+    record("settings.openSuite " + std::string(suiteName));
     if (!available_)
         return nullptr;
     return std::make_unique<Suite>(*this, std::string(suiteName));
 }
 
 /// One App Group container folder for every group id, or none.
-class FakeAppGroupContainers final : public AppGroupContainers {
+class FakeAppGroupContainers final : public AppGroupContainers, Recorder {
   public:
-    explicit FakeAppGroupContainers(CallLog* calls) : calls_(calls) {}
+    using Recorder::Recorder;
 
     std::optional<FileURL> containerURL(std::string_view groupId) override {
-        record(calls_, "containers.containerURL " + std::string(groupId));
+        record("containers.containerURL " + std::string(groupId));
         return folder_;
     }
     void setContainer(std::optional<FileURL> folder) { folder_ = std::move(folder); }
 
   private:
-    CallLog* calls_;
     std::optional<FileURL> folder_;
 };
 
 /// The real POSIX file manager, recording each call; `setExists` makes
 /// `fileExists` answer for a chosen path (an application this machine lacks).
-class RecordingFileManager final : public FileManager {
+class RecordingFileManager final : public FileManager, Recorder {
   public:
-    explicit RecordingFileManager(CallLog* calls) : calls_(calls) {}
+    using Recorder::Recorder;
 
     bool fileExists(std::string_view path) override {
-        record(calls_, "files.fileExists " + std::string(path));
+        record("files.fileExists " + std::string(path));
         auto it = answers_.find(path);
         return it != answers_.end() ? it->second : inner_.fileExists(path);
     }
     Expected<void> moveItem(const FileURL& from, const FileURL& to) override {
-        record(calls_, "files.moveItem " + from.path() + " -> " + to.path());
+        record("files.moveItem " + from.path() + " -> " + to.path());
         return inner_.moveItem(from, to);
     }
     Expected<void> createFileAtomically(const FileURL& url, std::string_view contents) override {
-        record(calls_, "files.createFileAtomically " + url.path());
+        record("files.createFileAtomically " + url.path());
         return inner_.createFileAtomically(url, contents);
     }
     std::optional<PlistDictionary> readPropertyListDictionary(const FileURL& url) override {
-        record(calls_, "files.readPropertyListDictionary " + url.path());
+        record("files.readPropertyListDictionary " + url.path());
         return inner_.readPropertyListDictionary(url);
     }
     void setExists(std::string path, bool exists) { answers_[std::move(path)] = exists; }
 
   private:
     PosixFileManager inner_;
-    CallLog* calls_;
     std::map<std::string, bool, std::less<>> answers_;
 };
 
 /// Bookmarks as a table from bookmark data to a folder or an error. Access is
-/// granted unless refused for a path; every start and stop is recorded.
-class FakeSecurityScope final : public SecurityScope {
+/// granted unless refused for a path, and counted.
+class FakeSecurityScope final : public SecurityScope, Recorder {
   public:
-    explicit FakeSecurityScope(CallLog* calls) : calls_(calls) {}
+    using Recorder::Recorder;
 
     /// Unknown data fails with "The bookmark data is not valid."
     Expected<Resolved> resolveBookmark(std::string_view bookmarkData) override {
-        record(calls_, "security.resolveBookmark " + std::string(bookmarkData));
-        ++resolveCount_;
+        record("security.resolveBookmark " + std::string(bookmarkData));
         auto it = bookmarks_.find(bookmarkData);
         if (it == bookmarks_.end())
             return makeError("The bookmark data is not valid.");
         return it->second;
     }
     bool startAccessing(const FileURL& url) override {
-        record(calls_, "security.startAccessing " + url.path());
+        record("security.startAccessing " + url.path());
         const bool granted = !refused_.contains(url.path());
-        events_.push_back((granted ? "start " : "start-refused ") + url.path());
-        open_[url.path()] += granted;
+        openAccess_ += granted;
         return granted;
     }
     void stopAccessing(const FileURL& url) override {
-        record(calls_, "security.stopAccessing " + url.path());
-        events_.push_back("stop " + url.path());
-        --open_[url.path()];
+        record("security.stopAccessing " + url.path());
+        --openAccess_;
     }
 
     /// `data` resolves to `url`, reported stale when `stale` is true.
@@ -229,65 +230,44 @@ class FakeSecurityScope final : public SecurityScope {
     }
     /// `startAccessing` returns false for this path.
     void refuseAccess(std::string path) { refused_.insert(std::move(path)); }
-
-    /// "start /p" (granted), "start-refused /p" or "stop /p", in call order.
-    const std::vector<std::string>& events() const { return events_; }
-    /// Granted starts minus stops for `path`.
-    int openAccessCount(const std::string& path) const {
-        auto it = open_.find(path);
-        return it == open_.end() ? 0 : it->second;
-    }
-    /// Granted starts minus stops over all paths.
-    int totalOpenAccess() const {
-        int total = 0;
-        for (const auto& entry : open_)
-            total += entry.second;
-        return total;
-    }
-    int resolveCount() const { return resolveCount_; }
+    /// Granted starts minus stops.
+    int openAccess() const { return openAccess_; }
 
   private:
-    CallLog* calls_;
     std::map<std::string, Expected<Resolved>, std::less<>> bookmarks_;
-    std::set<std::string, std::less<>> refused_;
-    std::map<std::string, int> open_;
-    std::vector<std::string> events_;
-    int resolveCount_ = 0;
+    std::set<std::string> refused_;
+    int openAccess_ = 0;
 };
 
 /// Records posts and observers; delivers nothing.
-class FakeNotificationCenter final : public NotificationCenter {
+class FakeNotificationCenter final : public NotificationCenter, Recorder {
   public:
-    explicit FakeNotificationCenter(CallLog* calls = nullptr) : calls_(calls) {}
+    using Recorder::Recorder;
 
     void post(std::string_view name, const PlistDictionary&) override {
-        record(calls_, "notifications.post " + std::string(name));
+        record("notifications.post " + std::string(name));
     }
     ObserverId addObserver(std::string name, Handler) override {
-        record(calls_, "notifications.addObserver " + name);
+        record("notifications.addObserver " + name);
         return nextId_++;
     }
-    void removeObserver(ObserverId) override { record(calls_, "notifications.removeObserver"); }
+    void removeObserver(ObserverId) override { record("notifications.removeObserver"); }
 
   private:
-    CallLog* calls_;
     ObserverId nextId_ = 1;
 };
 
 /// Records what is scheduled; no timer fires and no queued task runs.
-class FakeScheduler final : public Scheduler {
+class FakeScheduler final : public Scheduler, Recorder {
   public:
-    explicit FakeScheduler(CallLog* calls = nullptr) : calls_(calls) {}
+    using Recorder::Recorder;
 
     std::unique_ptr<Timer> scheduleRepeatingTimer(std::chrono::milliseconds interval,
                                                   std::function<void()>) override {
-        record(calls_,
-               "scheduler.scheduleRepeatingTimer " + std::to_string(interval.count()) + "ms");
+        record("scheduler.scheduleRepeatingTimer " + std::to_string(interval.count()) + "ms");
         return std::make_unique<IdleTimer>();
     }
-    void postToMainQueue(std::function<void()>) override {
-        record(calls_, "scheduler.postToMainQueue");
-    }
+    void postToMainQueue(std::function<void()>) override { record("scheduler.postToMainQueue"); }
 
   private:
     struct IdleTimer final : Timer {
@@ -295,13 +275,12 @@ class FakeScheduler final : public Scheduler {
         bool isValid() const override { return valid; }
         bool valid = true;
     };
-    CallLog* calls_;
 };
 
 /// A controller with no target and no selection that keeps its directories.
-class FakeFinderSyncController final : public FinderSyncController {
+class FakeFinderSyncController final : public FinderSyncController, Recorder {
   public:
-    explicit FakeFinderSyncController(CallLog* calls) : calls_(calls) {}
+    using Recorder::Recorder;
 
     std::optional<FileURL> targetedURL() const override { return std::nullopt; }
     std::vector<FileURL> selectedItemURLs() const override { return {}; }
@@ -309,13 +288,12 @@ class FakeFinderSyncController final : public FinderSyncController {
         std::string entry = "controller.setDirectoryURLs";
         for (const auto& url : urls)
             entry += " " + url.path();
-        record(calls_, std::move(entry));
+        record(std::move(entry));
         directories_ = std::move(urls);
     }
     std::set<FileURL> directoryURLs() const override { return directories_; }
 
   private:
-    CallLog* calls_;
     std::set<FileURL> directories_;
 };
 
