@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace corvane {
@@ -69,64 +70,45 @@ class CompanionTool : public ::testing::Test {
 
 // ---------------------------------------------------------------- settings commands
 
-struct SettingsCase {
-    const char* name;
-    std::vector<const char*> commands;
-    std::string_view key;
-    std::optional<PlistValue> expected;
-};
-
-class SettingsCommands : public CompanionTool,
-                         public ::testing::WithParamInterface<SettingsCase> {};
-
-TEST_P(SettingsCommands, StoreWhatTheExtensionReads) {
-    for (const char* command : GetParam().commands) {
+TEST_F(CompanionTool, SettingsCommandsStoreWhatTheExtensionReads) {
+    const auto kRunning = contract::kAppRunningKey, kOptions = contract::kMenuOptionsKey;
+    // Run in order; each leaves `key` holding `expected` (none: removed).
+    const std::tuple<const char*, std::string_view, std::optional<PlistValue>> steps[] = {
+        {"running on", kRunning, true},
+        {"running off", kRunning, false},
+        {"running clear", kRunning, {}},
+        {"options newTextFile=true copyPath=0 zeta=false label=a=b big=-9223372036854775808 "
+         "huge=9223372036854775808 word=007x",
+         kOptions,
+         PlistDictionary{{"newTextFile", true},
+                         {"copyPath", 0},
+                         {"zeta", false},
+                         {"label", "a=b"},
+                         {"big", std::numeric_limits<std::int64_t>::min()},
+                         {"huge", "9223372036854775808"},
+                         {"word", "007x"}}},
+        {"options b=false", kOptions, PlistDictionary{{"b", false}}}, // replaced, not merged
+        {"options", kOptions, PlistDictionary{}},
+        {"options --clear", kOptions, {}},
+        {"options --file a=true", kOptions, {}}, // the file leaves the suite alone
+    };
+    for (const auto& [command, key, expected] : steps) {
         auto result = companion(words(command));
         ASSERT_EQ(result.exitStatus, 0) << command << ": " << result.err;
+        auto stored = suite();
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->objectForKey(key), expected) << command;
     }
-    auto stored = suite();
-    ASSERT_TRUE(stored);
-    EXPECT_EQ(stored->objectForKey(GetParam().key), GetParam().expected);
 }
-
-const auto kRunning = contract::kAppRunningKey;
-const auto kOptions = contract::kMenuOptionsKey;
-
-INSTANTIATE_TEST_SUITE_P(
-    Companion, SettingsCommands,
-    ::testing::Values(
-        SettingsCase{"RunningOn", {"running on"}, kRunning, true},
-        SettingsCase{"RunningOff", {"running off"}, kRunning, false},
-        SettingsCase{"RunningClear", {"running on", "running clear"}, kRunning, {}},
-        SettingsCase{"OptionsValueKinds",
-                     {"options newTextFile=true copyPath=0 zeta=false label=a=b "
-                      "big=-9223372036854775808 huge=9223372036854775808 word=007x"},
-                     kOptions,
-                     PlistDictionary{{"newTextFile", true},
-                                     {"copyPath", 0},
-                                     {"zeta", false},
-                                     {"label", "a=b"},
-                                     {"big", std::numeric_limits<std::int64_t>::min()},
-                                     {"huge", "9223372036854775808"},
-                                     {"word", "007x"}}},
-        SettingsCase{"OptionsReplaceNotMerge",
-                     {"options a=true", "options b=false"},
-                     kOptions,
-                     PlistDictionary{{"b", false}}},
-        SettingsCase{"OptionsEmpty", {"options"}, kOptions, PlistDictionary{}},
-        SettingsCase{"OptionsClear", {"options a=true", "options --clear"}, kOptions, {}},
-        SettingsCase{"OptionsFileLeavesSuiteAlone", {"options --file a=true"}, kOptions, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CompanionTool, OptionsFileIsAnXmlPropertyListAndClearRemovesIt) {
     auto result = companion({"options", "--file", "copyPath=true", "newTextFile=0"});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     std::string path = containerFolder() + "/" + std::string(contract::kMenuOptionsFileName);
     std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_TRUE(text.str().starts_with("<?xml")) << text.str();
-    auto value = plist::read(text.str());
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_TRUE(text.starts_with("<?xml")) << text;
+    auto value = plist::read(text);
     ASSERT_TRUE(value) << value.error().description;
     EXPECT_EQ(*value, PlistValue(PlistDictionary{{"copyPath", true}, {"newTextFile", 0}}));
     // Nothing but the file is left behind in the container.
@@ -168,40 +150,25 @@ TEST_F(CompanionTool, GrantStoresResolvableBookmarksAndRevokeRemovesOne) {
     EXPECT_EQ(companion({"grant", dir / "absent"}).exitStatus, 1);
 }
 
-// ---------------------------------------------------------------- read
-
-struct ReadCase {
-    const char* name;
-    PlistValue stored;
-    std::string json;
-};
-
-class ReadCommand : public CompanionTool, public ::testing::WithParamInterface<ReadCase> {};
-
-TEST_P(ReadCommand, PrintsTheStoredValueAsJson) {
-    ASSERT_TRUE(suite()->setObject(GetParam().stored, "probe"));
+TEST_F(CompanionTool, ReadPrintsTheStoredValueAsJson) {
+    const PlistDictionary stored{{"z", true},
+                                 {"a", PlistArray{1, -2.5, 3.0}},
+                                 {"e", PlistArray{}},
+                                 {"s", "q\"b\\\n\t\x01\x7f\xC3\xA9"},
+                                 {"d4", PlistData{std::string("\0\xFF\x10\x20", 4)}},
+                                 {"d2", PlistData{"ab"}},
+                                 {"epoch", PlistDate{0}},
+                                 {"unix", PlistDate{-978307200.0}},
+                                 {"leap", PlistDate{951782400.0 - 978307200.0 + 3723.0}}};
+    ASSERT_TRUE(suite()->setObject(stored, "probe"));
     auto result = companion({"read", "probe"});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_EQ(result.out, GetParam().json + "\n");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Companion, ReadCommand,
-    ::testing::Values(
-        ReadCase{"Dictionary",
-                 PlistDictionary{{"z", true}, {"a", PlistArray{1, -2.5, 3.0}}, {"e", PlistArray{}}},
-                 R"({"z": true, "a": [1, -2.5, 3.0], "e": []})"},
-        ReadCase{"EscapedString", "q\"b\\\n\t\x01\x7f\xC3\xA9", R"("q\"b\\\n\t\u0001\u007fé")"},
-        ReadCase{"DataAsBase64", PlistData{std::string("\0\xFF\x10\x20", 4)}, R"("AP8QIA==")"},
-        ReadCase{"DataOfTwoBytes", PlistData{"ab"}, R"("YWI=")"},
-        ReadCase{"DateAtEpoch", PlistDate{0}, R"("2001-01-01T00:00:00Z")"},
-        ReadCase{"DateBeforeEpoch", PlistDate{-978307200.0}, R"("1970-01-01T00:00:00Z")"},
-        ReadCase{"DateLeapDay", PlistDate{951782400.0 - 978307200.0 + 3723.0},
-                 R"("2000-02-29T01:02:03Z")"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(CompanionTool, ReadOfAMissingKeyPrintsNull) {
-    auto result = companion({"read", "nothing"});
+    EXPECT_EQ(result.out, R"({"z": true, "a": [1, -2.5, 3.0], "e": [], )"
+                          R"("s": "q\"b\\\n\t\u0001\u007fé", "d4": "AP8QIA==", "d2": "YWI=", )"
+                          R"("epoch": "2001-01-01T00:00:00Z", "unix": "1970-01-01T00:00:00Z", )"
+                          R"("leap": "2000-02-29T01:02:03Z"})"
+                          "\n");
+    result = companion({"read", "nothing"});
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, "null\n");
 }
@@ -238,6 +205,13 @@ TEST_F(CompanionTool, AContainerRootThatIsAFileFailsEveryCommandWithExitOne) {
         EXPECT_EQ(result.exitStatus, 1) << command << ": " << result.err;
         EXPECT_NE(result.err.find("cannot"), std::string::npos) << result.err;
     }
+}
+
+TEST_F(CompanionTool, ListenWithoutASessionBusExitsOne) {
+    env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + (dir / "no-bus");
+    auto result = companion({"listen", "--count", "1"});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.err.find("session bus"), std::string::npos) << result.err;
 }
 
 // ---------------------------------------------------------------- listen
@@ -306,13 +280,6 @@ TEST_F(CompanionListen, TimeoutBeforeTheCountExitsOne) {
     EXPECT_EQ(listener->lines(),
               std::vector<std::string>{R"({"name": "Corvane.A", "userInfo": {"k": "v"}})"});
     EXPECT_NE(listener->output(Stream::Stderr).find("timed out after 1 of 2"), std::string::npos);
-}
-
-TEST_F(CompanionListen, NoSessionBusExitsOne) {
-    env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + (dir / "no-bus");
-    auto result = companion({"listen", "--count", "1"});
-    EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_NE(result.err.find("session bus"), std::string::npos) << result.err;
 }
 
 } // namespace

@@ -32,10 +32,8 @@ class FinderSyncStartupTest : public ::testing::Test {
     /// exactly `expected` was printed, and ends it with SIGTERM.
     void expectStartupLog(const std::vector<std::string>& expected) {
         Process extension({CORVANE_FINDERSYNC}, env);
-        ASSERT_TRUE(extension.waitForLine([&](std::string_view line) {
-            return line == expected.back();
-        })) << extension.output()
-            << extension.output(Stream::Stderr);
+        ASSERT_TRUE(extension.waitForLine(expected.back()))
+            << extension.output() << extension.output(Stream::Stderr);
         EXPECT_EQ(extension.lines(), expected);
         extension.sendSignal(SIGTERM);
         EXPECT_EQ(extension.wait(), 0);
@@ -65,24 +63,20 @@ TEST_F(FinderSyncStartupTest, OptionsInTheFileWinOverTheSharedSettings) {
         {R"([CorvaneExt] Loaded menu options from file: ["eye": true, "newTextFile": false])"});
 }
 
-TEST_F(FinderSyncStartupTest, GrantedFolderIsLoadedFirst) {
-    std::string folder = dir / "Granted Folder";
-    std::filesystem::create_directory(folder);
-    companion({"grant", folder, "--key", "Docs"});
-    expectStartupLog({"Loaded secured URL: " + folder, kEmptySharedLine, kDefaultsLine});
-}
-
-TEST_F(FinderSyncStartupTest, GrantedFolderSinceRemoved) {
-    std::string folder = dir / "Gone";
-    std::filesystem::create_directory(folder);
-    companion({"grant", folder, "--key", "Gone"});
+TEST_F(FinderSyncStartupTest, GrantedFoldersLoadFirstAndOneSinceRemovedFailsInOneLine) {
+    std::string kept = dir / "Granted Folder", gone = dir / "Gone";
+    std::filesystem::create_directory(kept);
+    std::filesystem::create_directory(gone);
+    companion({"grant", kept, "--key", "Docs"});
+    companion({"grant", gone, "--key", "Gone"});
     // The same bookmark the companion stored, resolved here for its error text.
-    auto bookmark = makeBookmarkData(folder);
+    auto bookmark = makeBookmarkData(gone);
     ASSERT_TRUE(bookmark);
-    std::filesystem::remove(folder);
+    std::filesystem::remove(gone);
     auto failure = BookmarkSecurityScope().resolveBookmark(*bookmark);
     ASSERT_FALSE(failure);
-    expectStartupLog({"Failed to resolve bookmark for Gone: " + failure.error().description,
+    expectStartupLog({"Loaded secured URL: " + kept,
+                      "Failed to resolve bookmark for Gone: " + failure.error().description,
                       kEmptySharedLine, kDefaultsLine});
 }
 

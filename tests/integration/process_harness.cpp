@@ -117,28 +117,20 @@ Process::~Process() {
     }
 }
 
-std::optional<std::string>
-Process::waitForLine(const std::function<bool(std::string_view)>& predicate,
-                     std::chrono::milliseconds timeout, Stream stream) {
+std::optional<std::string> Process::waitForLine(std::string_view text,
+                                                std::chrono::milliseconds timeout, Stream stream) {
     const auto deadline = Clock::now() + timeout;
     for (;;) {
         // Whether it ended is known before the last read, so that read sees everything.
         const bool ended = wait(0ms).has_value();
         for (const std::string& line : lines(stream)) {
-            if (predicate(line))
+            if (line.find(text) != std::string::npos)
                 return line;
         }
         if (ended || Clock::now() >= deadline)
             return std::nullopt;
         std::this_thread::sleep_for(5ms);
     }
-}
-
-std::optional<std::string> Process::waitForLine(std::string_view text,
-                                                std::chrono::milliseconds timeout, Stream stream) {
-    return waitForLine(
-        [text](std::string_view line) { return line.find(text) != std::string_view::npos; },
-        timeout, stream);
 }
 
 std::vector<std::string> Process::lines(Stream stream) const {
@@ -217,7 +209,7 @@ PrivateBus::PrivateBus() {
         std::vector<std::string>{"dbus-daemon", "--config-file=" + config, "--nofork",
                                  "--nopidfile", "--print-address=1"},
         currentEnvironment());
-    auto line = daemon_->waitForLine([](std::string_view l) { return !l.empty(); }, 10s);
+    auto line = daemon_->waitForLine("unix:", 10s);
     if (!line)
         throw std::runtime_error("PrivateBus: dbus-daemon printed no address: " +
                                  daemon_->output(Stream::Stderr));

@@ -6,7 +6,6 @@
 #include <sys/types.h>
 
 #include <chrono>
-#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -56,12 +55,8 @@ class Process {
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
-    /// Waits until a complete line of `stream` satisfies `predicate`; returns
-    /// that line, or none on timeout or when the child ended without one.
-    std::optional<std::string> waitForLine(const std::function<bool(std::string_view)>& predicate,
-                                           std::chrono::milliseconds timeout = 10s,
-                                           Stream stream = Stream::Stdout);
-    /// Same, for the first line that contains `text`.
+    /// Waits until a complete line of `stream` contains `text`; returns that
+    /// line, or none on timeout or when the child ended without one.
     std::optional<std::string> waitForLine(std::string_view text,
                                            std::chrono::milliseconds timeout = 10s,
                                            Stream stream = Stream::Stdout);
