@@ -57,14 +57,6 @@ std::string TempDir::operator/(std::string_view relative) const {
 
 // ---------------------------------------------------------------- Process
 
-namespace {
-
-std::string streamFile(Stream stream) {
-    return stream == Stream::Stdout ? "stdout" : "stderr";
-}
-
-} // namespace
-
 Process::Process(std::vector<std::string> argv, Environment environment) {
     // Everything the child needs is prepared before fork: between fork and
     // exec only async-signal-safe calls are allowed in a threaded process.
@@ -144,7 +136,7 @@ std::vector<std::string> Process::lines(Stream stream) const {
 }
 
 std::string Process::output(Stream stream) const {
-    std::ifstream in(dir_ / streamFile(stream), std::ios::binary);
+    std::ifstream in(dir_ / (stream == Stream::Stdout ? "stdout" : "stderr"), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
@@ -186,25 +178,13 @@ CommandResult runCommand(std::vector<std::string> argv, Environment environment,
 
 PrivateBus::PrivateBus() {
     std::string config = dir_ / "bus.conf";
-    {
-        std::ofstream out(config);
-        out << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\""
-               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-               "<busconfig>\n"
-               "  <type>session</type>\n"
-               "  <listen>unix:dir="
-            << dir_.path()
-            << "</listen>\n"
-               "  <auth>EXTERNAL</auth>\n"
-               "  <policy context=\"default\">\n"
-               "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-               "    <allow eavesdrop=\"true\"/>\n"
-               "    <allow own=\"*\"/>\n"
-               "  </policy>\n"
-               "</busconfig>\n";
-        if (!out)
-            throw std::runtime_error("PrivateBus: cannot write " + config);
-    }
+    if (!(std::ofstream(config) << "<busconfig><type>session</type><listen>unix:dir=" << dir_.path()
+                                << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                                   "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                                   "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                                   "</policy></busconfig>\n"
+                                << std::flush))
+        throw std::runtime_error("PrivateBus: cannot write " + config);
     daemon_ = std::make_unique<Process>(
         std::vector<std::string>{"dbus-daemon", "--config-file=" + config, "--nofork",
                                  "--nopidfile", "--print-address=1"},
