@@ -2,27 +2,20 @@
 // asked for over D-Bus from another process, and the floor of reading the
 // two settings files the menu depends on.
 
-#include "extension/companion_contract.h"
+#include "bench/realistic_settings.h"
 #include "extension/finder_sync.h"
-#include "platform/linux/bookmark_security_scope.h"
 #include "platform/linux/dbus_notification_center.h"
-#include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/finder_bus_protocol.h"
 #include "platform/linux/freedesktop_system_images.h"
 #include "platform/linux/glib_scheduler.h"
 #include "platform/linux/host_finder_sync_controller.h"
 #include "platform/linux/libuuid_source.h"
-#include "platform/linux/plist_codec.h"
-#include "platform/linux/plist_file_settings.h"
 #include "platform/linux/posix_file_manager.h"
 #include "tests/integration/process_harness.h"
 
-#include <benchmark/benchmark.h>
 #include <giomm/dbusconnection.h>
 #include <giomm/init.h>
 
-#include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <stdexcept>
 #include <thread>
@@ -32,61 +25,31 @@ namespace {
 using namespace corvane;
 using corvane::testing::Environment;
 
-constexpr int kGrantedFolders = 8;
-constexpr const char* kOptionKeys[] = {"newTextFile", "newTerminalHere", "newITermHere",
-                                       "copyPath",    "batchRename",     "toggleHiddenFiles",
-                                       "openInVSCode"};
-
-/// A container with the running flag, 8 granted folders and the 7 options
-/// (in the shared suite and in the options file), a private bus, and the
-/// extension process serving on it.
+/// A realistic container (options in the suite and in the options file), a
+/// private bus, and the extension process serving on it.
 struct World {
+    bench::RealisticSettings settings{bench::OptionsIn::Both};
     corvane::testing::PrivateBus bus;
-    corvane::testing::TempDir dir;
-    std::string root = dir / "containers";
-    DirectoryAppGroupContainers containers{root};
-    PlistFileSettingsProvider settings{containers};
+    corvane::testing::TempDir home;
     PosixFileManager files;
     Glib::RefPtr<Gio::DBus::Connection> connection;
     std::unique_ptr<corvane::testing::Process> extension;
 
     World() {
         Gio::init();
-        PlistDictionary options;
-        for (const char* key : kOptionKeys)
-            options.set(key, true);
-        PlistDictionary bookmarks;
-        for (int i = 0; i < kGrantedFolders; ++i) {
-            std::string folder = dir / ("granted-" + std::to_string(i));
-            std::filesystem::create_directories(folder);
-            bookmarks.set("folder" + std::to_string(i),
-                          PlistData{makeBookmarkData(folder).value()});
-        }
-        auto suite = settings.openSuite(contract::kAppGroupId);
-        if (!suite || !suite->setObject(true, contract::kAppRunningKey) ||
-            !suite->setObject(options, contract::kMenuOptionsKey) ||
-            !suite->setObject(bookmarks, contract::kSecuredDirectoriesKey))
-            throw std::runtime_error("cannot write the shared settings");
-        std::ofstream(optionsFile().path(), std::ios::binary) << plist::writeXml(options).value();
-
         connection = Gio::DBus::Connection::create_for_address_sync(
             bus.address(), Gio::DBus::ConnectionFlags::AUTHENTICATION_CLIENT |
                                Gio::DBus::ConnectionFlags::MESSAGE_BUS_CONNECTION);
-        Environment env = corvane::testing::isolatedEnvironment(bus, dir);
-        env["CORVANE_GROUP_CONTAINERS"] = root;
+        Environment env = corvane::testing::isolatedEnvironment(bus, home);
+        env["CORVANE_GROUP_CONTAINERS"] = settings.root();
         extension = std::make_unique<corvane::testing::Process>(
             std::vector<std::string>{CORVANE_FINDERSYNC}, env);
-    }
-
-    FileURL optionsFile() {
-        return containers.containerURL(contract::kAppGroupId)
-            ->appending(contract::kMenuOptionsFileName);
     }
 
     Glib::VariantContainerBase askForMenu() {
         return connection->call_sync(
             finderbus::kObjectPath, finderbus::kInterface, finderbus::kGetMenu,
-            finderbus::encodeMenuRequest({0, {FileURL::fromPath(dir.path()), {}}}),
+            finderbus::encodeMenuRequest({0, {FileURL::fromPath(settings.dir()), {}}}),
             finderbus::kBusName, 5000, Gio::DBus::CallFlags::NO_AUTO_START);
     }
 };
@@ -105,11 +68,12 @@ void BM_MenuInProcess(benchmark::State& state) {
     LibuuidSource uuids;
     FreedesktopSystemImages images;
     std::ostream discard(nullptr); // log lines cost nothing here
-    FinderSync sync(FinderSyncServices{controller, w.settings, w.containers, w.files, security,
-                                       notifications, scheduler, uuids, images, discard});
+    FinderSync sync(FinderSyncServices{controller, w.settings.settings(), w.settings.containers(),
+                                       w.files, security, notifications, scheduler, uuids, images,
+                                       discard});
     for (auto _ : state) {
         std::optional<Menu> menu = sync.menuForMenuKind(0);
-        if (!menu || menu->items.size() != 7)
+        if (!menu || menu->items.empty())
             state.SkipWithError("unexpected menu");
         benchmark::DoNotOptimize(menu);
     }
@@ -139,15 +103,8 @@ void BM_MenuOverDBus(benchmark::State& state) {
 BENCHMARK(BM_MenuOverDBus)->Unit(benchmark::kMicrosecond);
 
 void BM_ReadSettingsFilesFloor(benchmark::State& state) {
-    World& w = world();
-    FileURL optionsFile = w.optionsFile();
-    for (auto _ : state) {
-        auto suite = w.settings.openSuite(contract::kAppGroupId);
-        auto flag = suite->objectForKey(contract::kAppRunningKey);
-        auto options = w.files.readPropertyListDictionary(optionsFile);
-        benchmark::DoNotOptimize(flag);
-        benchmark::DoNotOptimize(options);
-    }
+    for (auto _ : state)
+        bench::readBytesOf(world().settings.files());
 }
 BENCHMARK(BM_ReadSettingsFilesFloor)->Unit(benchmark::kMicrosecond);
 

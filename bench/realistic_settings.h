@@ -1,0 +1,98 @@
+#pragma once
+
+// A temporary App Group container holding what the companion app keeps there
+// in daily use: the running flag, eight granted folders and the seven menu
+// options, in the shared suite and, when asked, in "MenuOptions.plist".
+
+#include "extension/companion_contract.h"
+#include "platform/linux/bookmark_security_scope.h"
+#include "platform/linux/directory_app_group_containers.h"
+#include "platform/linux/plist_codec.h"
+#include "platform/linux/plist_file_settings.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace corvane::bench {
+
+enum class OptionsIn { SharedSettings, File, Both };
+
+class RealisticSettings {
+  public:
+    explicit RealisticSettings(OptionsIn optionsIn) {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "corvane-bench-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("cannot create a temporary folder");
+        dir_ = pattern;
+        root_ = dir_ + "/containers";
+        containers_.emplace(root_);
+        settings_.emplace(*containers_);
+
+        PlistDictionary options{{"newTextFile", true},   {"newTerminalHere", true},
+                                {"newITermHere", false}, {"copyPath", true},
+                                {"batchRename", true},   {"toggleHiddenFiles", false},
+                                {"openInVSCode", true}};
+        PlistDictionary secured;
+        for (int i = 0; i < 8; ++i) {
+            std::string folder = dir_ + "/granted/Project " + std::to_string(i);
+            std::filesystem::create_directories(folder);
+            secured.set("Project " + std::to_string(i),
+                        PlistData{makeBookmarkData(folder).value()});
+        }
+        auto suite = settings_->openSuite(contract::kAppGroupId);
+        if (!suite || !suite->setObject(true, contract::kAppRunningKey) ||
+            !suite->setObject(secured, contract::kSecuredDirectoriesKey) ||
+            (optionsIn != OptionsIn::File && !suite->setObject(options, contract::kMenuOptionsKey)))
+            throw std::runtime_error("cannot write the shared settings");
+        FileURL container = *containers_->containerURL(contract::kAppGroupId);
+        files_.push_back(container.appending("Library/Preferences")
+                             .appending(std::string(contract::kAppGroupId) + ".plist")
+                             .path());
+        if (optionsIn != OptionsIn::SharedSettings) {
+            std::string file = container.appending(contract::kMenuOptionsFileName).path();
+            std::ofstream(file, std::ios::binary) << plist::writeXml(options).value();
+            files_.push_back(file);
+        }
+    }
+    ~RealisticSettings() {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    RealisticSettings(const RealisticSettings&) = delete;
+    RealisticSettings& operator=(const RealisticSettings&) = delete;
+
+    /// The folder that holds the container root and the granted folders.
+    const std::string& dir() const { return dir_; }
+    /// What CORVANE_GROUP_CONTAINERS names for a process using this container.
+    const std::string& root() const { return root_; }
+    DirectoryAppGroupContainers& containers() { return *containers_; }
+    PlistFileSettingsProvider& settings() { return *settings_; }
+    /// The settings files: the suite, then the options file when there is one.
+    const std::vector<std::string>& files() const { return files_; }
+
+  private:
+    std::string dir_;
+    std::string root_;
+    std::optional<DirectoryAppGroupContainers> containers_;
+    std::optional<PlistFileSettingsProvider> settings_;
+    std::vector<std::string> files_;
+};
+
+/// The floor of every load: reading the settings files' bytes and nothing more.
+inline void readBytesOf(const std::vector<std::string>& files) {
+    for (const std::string& path : files) {
+        std::ifstream in(path, std::ios::binary);
+        std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        benchmark::DoNotOptimize(bytes);
+    }
+}
+
+} // namespace corvane::bench
