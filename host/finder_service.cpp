@@ -98,12 +98,12 @@ struct FinderService::Impl {
     }
 
     static void onNameLost(GDBusConnection* connection, const gchar* name, gpointer self) {
-        auto& impl = *static_cast<Impl*>(self);
+        // Without a connection the bus itself went away, which the host
+        // watches for on its own.
         if (connection == nullptr)
-            impl.onFailure(std::string("lost the session bus connection before owning ") + name);
-        else
-            impl.onFailure(std::string("cannot own the bus name ") + name +
-                           ": another process owns it");
+            return;
+        static_cast<Impl*>(self)->onFailure(std::string("cannot own the bus name ") + name +
+                                            ": another process owns it");
     }
 };
 

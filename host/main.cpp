@@ -43,6 +43,14 @@ int run() {
     guint sigterm = g_unix_signal_add(SIGTERM, quitLoop, loop.get());
 
     int exitStatus = 0;
+    // Without its bus the extension can neither be asked for menus nor hear
+    // the companion app: it stops rather than linger.
+    sigc::connection onClosed = connection->signal_closed().connect(
+        [&](bool /*remotePeerVanished*/, const Glib::Error& /*error*/) {
+            std::cerr << "corvane-findersync: the session bus connection closed\n";
+            exitStatus = 1;
+            loop->quit();
+        });
     {
         corvane::LinuxPlatform platform(connection, std::cout);
         std::optional<corvane::FinderSync> finderSync;
@@ -65,6 +73,7 @@ int run() {
         finderSync.reset();
     }
 
+    onClosed.disconnect();
     g_source_remove(sigint);
     g_source_remove(sigterm);
     try {

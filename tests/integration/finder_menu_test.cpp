@@ -94,9 +94,9 @@ TEST_F(FinderMenuTest, RefusedRequestsAndASecondInstanceLeaveTheExtensionServing
     // File names need not be UTF-8: they travel as bytes.
     EXPECT_EQ(menuText({"--target", dir / "caf\xe9", "n\xff\xfe", "--", "--json"}),
               "Corvane+ settings not found (disabled)\n---\nNew Text File\n");
-    // A second instance finds the name taken and stops.
+    // A second instance finds the name taken and stops with a failure.
     Process second({CORVANE_FINDERSYNC}, env);
-    EXPECT_TRUE(second.wait(10s).has_value());
+    EXPECT_EQ(second.wait(10s), 1);
     EXPECT_TRUE(second.waitForLine("another process owns it", 1s, Stream::Stderr));
     EXPECT_EQ(extension->wait(0ms), std::nullopt) << "the extension stopped";
     EXPECT_EQ(menuText(), "Corvane+ settings not found (disabled)\n---\nNew Text File\n");

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 namespace corvane::testing {
 namespace {
@@ -96,6 +97,17 @@ TEST_F(FinderSyncStartupTest, WithoutASessionBusItSaysSoAndFails) {
     EXPECT_TRUE(result.err.starts_with("corvane-findersync: ")) << result.err;
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
     EXPECT_TRUE(result.err.ends_with("\n")) << result.err;
+}
+
+TEST(FinderSyncBusTest, StopsWithAFailureWhenTheBusGoesAway) {
+    auto bus = std::make_unique<PrivateBus>();
+    TempDir dir;
+    Process extension({CORVANE_FINDERSYNC}, isolatedEnvironment(*bus, dir));
+    ASSERT_TRUE(extension.waitForLine(kDefaultsLine)) << extension.output(Stream::Stderr);
+    bus.reset();
+    EXPECT_EQ(extension.wait(), 1);
+    EXPECT_EQ(extension.output(Stream::Stderr),
+              "corvane-findersync: the session bus connection closed\n");
 }
 
 } // namespace
