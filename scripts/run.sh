@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target corvane-findersync corvane-companion corvane-finder
+cmake --build --preset default --target corvane-findersync corvane-companion corvane-finder >&2
 
 bin="$PWD/build/default"
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
