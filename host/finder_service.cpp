@@ -98,9 +98,9 @@ struct FinderService::Impl {
     }
 
     static void onNameLost(GDBusConnection* connection, const gchar* name, gpointer self) {
-        // Without a connection the bus itself went away, which the host
-        // watches for on its own.
-        if (connection == nullptr)
+        // A bus that went away also ends the name, even one not yet owned;
+        // the host watches for that on its own.
+        if (connection == nullptr || g_dbus_connection_is_closed(connection))
             return;
         static_cast<Impl*>(self)->onFailure(std::string("cannot own the bus name ") + name +
                                             ": another process owns it");
