@@ -1,5 +1,7 @@
 #include "tools/plist_json.h"
 
+#include "platform/unicode.h"
+
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -8,37 +10,6 @@
 namespace corvane::json {
 
 namespace {
-
-// Length of the valid UTF-8 sequence at the start of `text`, or 0.
-std::size_t utf8SequenceLength(std::string_view text) {
-    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(0);
-    std::size_t length;
-    char32_t minimum;
-    char32_t code;
-    if (lead < 0x80)
-        return 1;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, minimum = 0x80, code = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, minimum = 0x800, code = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, minimum = 0x10000, code = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (text.size() < length)
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80)
-            return 0;
-        code = (code << 6) | (byte(i) & 0x3F);
-    }
-    // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8.
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return 0;
-    return length;
-}
 
 void appendReal(std::string& out, double value) {
     if (!std::isfinite(value)) {

@@ -4,6 +4,7 @@
 // that hold the largest reference and the largest offset actually written.
 
 #include "platform/linux/plist_codec_internal.h"
+#include "platform/unicode.h"
 
 #include <bit>
 #include <unordered_map>
@@ -11,8 +12,6 @@
 
 namespace corvane::plist {
 namespace {
-
-using detail::isValidUtf8;
 
 // The smallest of 1, 2, 4 and 8 bytes that holds `value`.
 unsigned widthFor(std::uint64_t value) {
@@ -84,7 +83,7 @@ class BinaryWriter {
             index = it->second;
             return true;
         }
-        if (!isValidUtf8(text))
+        if (!isValidUTF8(text))
             return fail("string is not valid UTF-8");
         index = objects_.size();
         objects_.push_back(Object{value, value ? nullptr : &text, {}});

@@ -15,10 +15,6 @@
 
 namespace corvane::plist::detail {
 
-/// True when `text` is well-formed UTF-8: no overlong forms, no surrogates,
-/// nothing above U+10FFFF.
-bool isValidUtf8(std::string_view text);
-
 /// Checks what every reader demands of a dictionary key: valid UTF-8 and no
 /// NUL byte. Returns an empty string when the key is fine, else the reason.
 std::string keyProblem(std::string_view key);

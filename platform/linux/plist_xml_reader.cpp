@@ -3,6 +3,7 @@
 // declarations are refused outright so no expansion can blow up.
 
 #include "platform/linux/plist_codec_internal.h"
+#include "platform/unicode.h"
 
 #include <expat.h>
 
@@ -345,7 +346,7 @@ class XmlReader {
             --containerDepth_;
             return PlistValue(std::move(frame.array));
         case Element::String:
-            if (!isValidUtf8(frame.text)) {
+            if (!isValidUTF8(frame.text)) {
                 fail("string is not valid UTF-8");
                 return std::nullopt;
             }

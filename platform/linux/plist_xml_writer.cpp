@@ -2,6 +2,7 @@
 // element per line, tab indentation.
 
 #include "platform/linux/plist_codec_internal.h"
+#include "platform/unicode.h"
 
 #include <charconv>
 #include <cmath>
@@ -9,8 +10,6 @@
 
 namespace corvane::plist {
 namespace {
-
-using detail::isValidUtf8;
 
 constexpr std::string_view kHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
@@ -92,7 +91,7 @@ class XmlWriter {
     void indent(int level) { out_.append(static_cast<std::size_t>(level), '\t'); }
 
     bool appendEscaped(std::string_view text) {
-        if (!isValidUtf8(text))
+        if (!isValidUTF8(text))
             return fail("string is not valid UTF-8");
         if (hasForbiddenCharacter(text))
             return fail("string holds a character XML 1.0 cannot carry");

@@ -85,4 +85,23 @@ bool hasCharacterPrefix(std::string_view text, std::string_view prefix) {
     return true;
 }
 
+std::size_t utf8SequenceLength(std::string_view text) {
+    if (text.empty())
+        return 0;
+    utf8proc_int32_t codepoint = 0;
+    utf8proc_ssize_t length =
+        utf8proc_iterate(bytesOf(text), static_cast<utf8proc_ssize_t>(text.size()), &codepoint);
+    return length > 0 ? static_cast<std::size_t>(length) : 0;
+}
+
+bool isValidUTF8(std::string_view text) {
+    while (!text.empty()) {
+        std::size_t length = utf8SequenceLength(text);
+        if (length == 0)
+            return false;
+        text.remove_prefix(length);
+    }
+    return true;
+}
+
 } // namespace corvane
