@@ -41,7 +41,9 @@ struct FinderService::Impl {
     // Registered with the connection: it must outlive the registration.
     Gio::DBus::InterfaceVTable vtable;
     guint registrationId = 0;
-    guint ownerId = 0;
+    bool ownsName = false;
+
+    void requestName();
 
     void onMethodCall(const Glib::RefPtr<Gio::DBus::Connection>& /*connection*/,
                       const Glib::ustring& /*sender*/, const Glib::ustring& /*objectPath*/,
@@ -96,15 +98,6 @@ struct FinderService::Impl {
         }
         invocation->return_value(Glib::VariantContainerBase(g_variant_new_tuple(nullptr, 0)));
     }
-
-    static void onNameLost(GDBusConnection* connection, const gchar* name, gpointer self) {
-        // A bus that went away also ends the name, even one not yet owned;
-        // the host watches for that on its own.
-        if (connection == nullptr || g_dbus_connection_is_closed(connection))
-            return;
-        static_cast<Impl*>(self)->onFailure(std::string("cannot own the bus name ") + name +
-                                            ": another process owns it");
-    }
 };
 
 FinderService::FinderService(Glib::RefPtr<Gio::DBus::Connection> connection, FinderSync& finderSync,
@@ -120,16 +113,48 @@ FinderService::FinderService(Glib::RefPtr<Gio::DBus::Connection> connection, Fin
         impl_->onFailure(std::string("cannot serve ") + finderbus::kObjectPath + ": " + e.what());
         return;
     }
-    // Without queueing: a second instance must not wait in line and take over
-    // later, it stops at once.
-    impl_->ownerId = g_bus_own_name_on_connection(impl_->connection->gobj(), finderbus::kBusName,
-                                                  G_BUS_NAME_OWNER_FLAGS_DO_NOT_QUEUE, nullptr,
-                                                  &Impl::onNameLost, impl_.get(), nullptr);
+    impl_->requestName();
+}
+
+void FinderService::Impl::requestName() {
+    // Asked for synchronously and without queueing: a second instance must
+    // not wait in line to take over later, it stops at once. (The library's
+    // asynchronous name owner can touch a connection that closed while the
+    // request was in flight.)
+    constexpr guint32 kDoNotQueue = 4;
+    constexpr guint32 kPrimaryOwner = 1;
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(
+        connection->gobj(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "RequestName", g_variant_new("(su)", finderbus::kBusName, kDoNotQueue),
+        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
+    if (reply == nullptr) {
+        std::string message = error->message;
+        g_error_free(error);
+        // A bus that went away is the host's to report.
+        if (!connection->is_closed())
+            onFailure(std::string("cannot own the bus name ") + finderbus::kBusName + ": " +
+                      message);
+        return;
+    }
+    guint32 result = 0;
+    g_variant_get(reply, "(u)", &result);
+    g_variant_unref(reply);
+    if (result != kPrimaryOwner) {
+        onFailure(std::string("cannot own the bus name ") + finderbus::kBusName +
+                  ": another process owns it");
+        return;
+    }
+    ownsName = true;
 }
 
 FinderService::~FinderService() {
-    if (impl_->ownerId != 0)
-        g_bus_unown_name(impl_->ownerId);
+    // The reply is not waited for; the host flushes the connection before it exits.
+    if (impl_->ownsName && !impl_->connection->is_closed())
+        g_dbus_connection_call(impl_->connection->gobj(), "org.freedesktop.DBus",
+                               "/org/freedesktop/DBus", "org.freedesktop.DBus", "ReleaseName",
+                               g_variant_new("(s)", finderbus::kBusName), nullptr,
+                               G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
     if (impl_->registrationId != 0)
         impl_->connection->unregister_object(impl_->registrationId);
 }
