@@ -9,10 +9,10 @@
 #include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/plist_codec.h"
 #include "platform/linux/plist_file_settings.h"
+#include "tests/temp_dir.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -26,12 +26,7 @@ enum class OptionsIn { SharedSettings, File, Both };
 
 class RealisticSettings {
   public:
-    explicit RealisticSettings(OptionsIn optionsIn) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "corvane-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot create a temporary folder");
-        dir_ = pattern;
+    explicit RealisticSettings(OptionsIn optionsIn) : dir_(temp_.path()) {
         root_ = dir_ + "/containers";
         containers_.emplace(root_);
         settings_.emplace(*containers_);
@@ -62,10 +57,6 @@ class RealisticSettings {
             files_.push_back(file);
         }
     }
-    ~RealisticSettings() {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
     RealisticSettings(const RealisticSettings&) = delete;
     RealisticSettings& operator=(const RealisticSettings&) = delete;
 
@@ -79,6 +70,7 @@ class RealisticSettings {
     const std::vector<std::string>& files() const { return files_; }
 
   private:
+    testing::TempDir temp_;
     std::string dir_;
     std::string root_;
     std::optional<DirectoryAppGroupContainers> containers_;

@@ -15,6 +15,7 @@
 #include "platform/settings.h"
 #include "platform/system_images.h"
 #include "platform/uuid.h"
+#include "tests/temp_dir.h"
 
 #include <stdlib.h>
 
@@ -51,43 +52,6 @@ class Recorder {
 
   private:
     CallLog* calls_;
-};
-
-/// A fresh folder under the system's temporary folder, removed with everything
-/// in it when destroyed. Links are resolved (a linked /tmp, say), so paths
-/// compare equal to what the file system reports.
-class TemporaryDirectory {
-  public:
-    TemporaryDirectory() {
-        auto pattern = (std::filesystem::temp_directory_path() / "corvane-test-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot create a temporary folder");
-        url_ = FileURL::fromPath(std::filesystem::canonical(pattern).string());
-    }
-    ~TemporaryDirectory() {
-        std::error_code ignored;
-        std::filesystem::remove_all(url_.path(), ignored);
-    }
-    TemporaryDirectory(const TemporaryDirectory&) = delete;
-    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
-
-    const FileURL& url() const { return url_; }
-    const std::string& path() const { return url_.path(); }
-    /// Creates the folder `relative` (and its parents) inside, and returns it.
-    FileURL makeFolder(std::string_view relative) const {
-        FileURL folder = url_.appending(relative);
-        std::filesystem::create_directories(folder.path());
-        return folder;
-    }
-    /// Writes `contents` to the file `relative` inside (its folder must exist).
-    void writeFile(std::string_view relative, std::string_view contents) const {
-        std::ofstream out(url_.appending(relative).path(), std::ios::binary | std::ios::trunc);
-        if (!(out << contents).flush())
-            throw std::runtime_error("cannot write " + std::string(relative));
-    }
-
-  private:
-    FileURL url_;
 };
 
 /// Settings suites held in memory, by name. Opening a suite takes a snapshot

@@ -79,7 +79,7 @@ class FinderSyncFixture : public ::testing::Test {
         calls.clear();
     }
 
-    TemporaryDirectory temp;
+    testing::TempDir temp;
     CallLog calls;
     std::ostringstream log;
     FakeFinderSyncController controller{&calls};

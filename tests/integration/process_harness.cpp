@@ -37,24 +37,6 @@ Environment currentEnvironment() {
 
 // ---------------------------------------------------------------- TempDir
 
-TempDir::TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/corvane-test-XXXXXX";
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot create a temporary folder: " +
-                                 std::string(std::strerror(errno)));
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
-std::string TempDir::operator/(std::string_view relative) const {
-    return path_ + "/" + std::string(relative);
-}
-
 // ---------------------------------------------------------------- Process
 
 Process::Process(std::vector<std::string> argv, Environment environment) {

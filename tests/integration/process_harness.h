@@ -3,6 +3,8 @@
 // Helpers for end-to-end tests: a private session bus, a temporary folder,
 // and child processes whose output goes to files the test reads.
 
+#include "tests/temp_dir.h"
+
 #include <sys/types.h>
 
 #include <chrono>
@@ -22,22 +24,6 @@ using Environment = std::map<std::string, std::string>;
 
 /// This process's own environment.
 Environment currentEnvironment();
-
-/// A fresh folder under $TMPDIR (or /tmp), removed recursively when destroyed.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::string& path() const { return path_; }
-    /// `path()` joined with `relative`.
-    std::string operator/(std::string_view relative) const;
-
-  private:
-    std::string path_;
-};
 
 /// Which output stream of a child process.
 enum class Stream { Stdout, Stderr };

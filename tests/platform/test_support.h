@@ -4,6 +4,7 @@
 // and writes, a GLib main-loop pump and one sample property list.
 
 #include "platform/plist_value.h"
+#include "tests/temp_dir.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -30,15 +31,8 @@ inline void writeBytes(const std::filesystem::path& path, std::string_view bytes
 /// Gives each test its own temporary folder, removed afterwards.
 class TempFolderTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string templ =
-            (std::filesystem::temp_directory_path() / "corvane-platform-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-        dir_ = templ;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    std::filesystem::path dir_;
+    TempDir temp_;
+    std::filesystem::path dir_{temp_.path()};
 };
 
 /// Iterates the default main context until `done` holds; false once `timeout` passed.
