@@ -2,6 +2,7 @@
 
 #include "extension/finder_sync.h"
 #include "platform/linux/finder_bus_protocol.h"
+#include "platform/linux/gvariant_plist.h"
 #include "platform/linux/host_finder_sync_controller.h"
 
 #include <gio/gio.h>
@@ -20,10 +21,9 @@ using Invocation = Glib::RefPtr<Gio::DBus::MethodInvocation>;
 
 void replyError(const Invocation& invocation, const char* name, std::string_view message) {
     // The message travels as a D-Bus string: never pass on bytes that are not UTF-8.
-    const bool valid =
-        g_utf8_validate(message.data(), static_cast<gssize>(message.size()), nullptr);
-    invocation->return_dbus_error(name, valid ? Glib::ustring(message.data(), message.size())
-                                              : Glib::ustring("the request failed"));
+    invocation->return_dbus_error(name, isDBusString(message)
+                                            ? Glib::ustring(message.data(), message.size())
+                                            : Glib::ustring("the request failed"));
 }
 
 } // namespace
@@ -124,11 +124,11 @@ void FinderService::Impl::requestName() {
     constexpr guint32 kDoNotQueue = 4;
     constexpr guint32 kPrimaryOwner = 1;
     GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(
+    Glib::VariantBase reply(g_dbus_connection_call_sync(
         connection->gobj(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
         "RequestName", g_variant_new("(su)", finderbus::kBusName, kDoNotQueue),
-        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
-    if (reply == nullptr) {
+        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error));
+    if (!reply) {
         std::string message = error->message;
         g_error_free(error);
         // A bus that went away is the host's to report.
@@ -138,8 +138,7 @@ void FinderService::Impl::requestName() {
         return;
     }
     guint32 result = 0;
-    g_variant_get(reply, "(u)", &result);
-    g_variant_unref(reply);
+    g_variant_get(reply.gobj(), "(u)", &result);
     if (result != kPrimaryOwner) {
         onFailure(std::string("cannot own the bus name ") + finderbus::kBusName +
                   ": another process owns it");

@@ -6,10 +6,7 @@
 #include <glibmm/refptr.h>
 
 #include <memory>
-#include <optional>
 #include <string_view>
-
-typedef struct _GVariant GVariant;
 
 namespace Gio::DBus {
 class Connection;
@@ -25,10 +22,8 @@ namespace corvane {
 /// included. Observers match the signal from any sender and are called from
 /// the main context that was current on the thread that built the center.
 ///
-/// Values travel as: boolean `b`, integer `x`, real `d`, string `s` (or `ay`
-/// when it is not valid UTF-8 or holds a NUL byte), data `ay`, date `(d)`
-/// with the seconds since 1970-01-01T00:00:00Z, array `av`, dictionary
-/// `a{sv}`. See `plistFromVariant` for what is accepted on receipt.
+/// User info travels as `plistToVariant` maps it, and is read back with
+/// `plistFromVariant` (platform/linux/gvariant_plist.h).
 class DBusNotificationCenter final : public NotificationCenter {
   public:
     static constexpr std::string_view kInterface = "Brenvo.Corvane.DistributedNotifications";
@@ -58,25 +53,5 @@ class DBusNotificationCenter final : public NotificationCenter {
     struct State;
     std::shared_ptr<State> state_;
 };
-
-/// User info deeper than this many nested arrays and dictionaries is not
-/// posted: the bus refuses messages nested beyond its limit.
-inline constexpr int kMaxUserInfoDepth = 20;
-
-/// The D-Bus value for `value` (a floating reference), or null when it
-/// nests deeper than `kMaxUserInfoDepth`.
-GVariant* plistToVariant(const PlistValue& value);
-/// The `a{sv}` for `dictionary` (a floating reference), or null when it
-/// nests too deep.
-GVariant* dictionaryToVariant(const PlistDictionary& dictionary);
-
-/// The property-list value for a received D-Bus value. Integers of every
-/// width become integers (a `t` beyond the integer range is dropped);
-/// `s`, `o` and `g` strings; `ay` data; `(d)` a date; any other array or
-/// structure an array; a dictionary with string keys a dictionary; a
-/// variant or a present maybe its content. Elements that cannot be mapped
-/// (handles, dictionaries with other keys, absent maybes) are left out; none
-/// when `value` itself cannot be mapped.
-std::optional<PlistValue> plistFromVariant(GVariant* value);
 
 } // namespace corvane

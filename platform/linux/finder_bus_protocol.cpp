@@ -1,5 +1,7 @@
 #include "platform/linux/finder_bus_protocol.h"
 
+#include "platform/linux/gvariant_plist.h"
+
 #include <glib.h>
 
 #include <string_view>
@@ -31,28 +33,15 @@ constexpr char kMenuRequestType[] = "(uaayaay)";
 constexpr char kActionRequestType[] = "(saayaay)";
 constexpr char kMenuReplyType[] = "(bsa(bssssssbb))";
 
-/// Owns one GVariant reference taken from a getter that returns a new one.
-struct VariantRef {
-    GVariant* v;
-    explicit VariantRef(GVariant* variant) : v(variant) {}
-    ~VariantRef() { g_variant_unref(v); }
-    VariantRef(const VariantRef&) = delete;
-    VariantRef& operator=(const VariantRef&) = delete;
-};
-
-bool isValidText(std::string_view text) {
-    return g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr);
-}
-
-GVariant* newBytes(const std::string& bytes) {
-    return g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, bytes.data(), bytes.size(), 1);
+Glib::VariantBase childOf(GVariant* container, gsize index) {
+    return Glib::VariantBase(g_variant_get_child_value(container, index));
 }
 
 GVariant* newPathArray(const std::vector<FileURL>& urls) {
     GVariantBuilder builder;
     g_variant_builder_init(&builder, G_VARIANT_TYPE("aay"));
     for (const FileURL& url : urls)
-        g_variant_builder_add_value(&builder, newBytes(url.path()));
+        g_variant_builder_add_value(&builder, bytesVariant(url.path()).gobj());
     return g_variant_builder_end(&builder);
 }
 
@@ -83,8 +72,8 @@ Expected<std::vector<FileURL>> pathsFromArray(GVariant* array) {
     const gsize count = g_variant_n_children(array);
     urls.reserve(count);
     for (gsize i = 0; i < count; ++i) {
-        VariantRef child(g_variant_get_child_value(array, i));
-        Expected<FileURL> url = pathFromBytes(child.v);
+        Glib::VariantBase child = childOf(array, i);
+        Expected<FileURL> url = pathFromBytes(child.gobj());
         if (!url)
             return std::unexpected(url.error());
         urls.push_back(std::move(*url));
@@ -93,14 +82,14 @@ Expected<std::vector<FileURL>> pathsFromArray(GVariant* array) {
 }
 
 Expected<RequestContext> contextFromChildren(GVariant* tuple) {
-    VariantRef targetArray(g_variant_get_child_value(tuple, 1));
-    VariantRef selectionArray(g_variant_get_child_value(tuple, 2));
-    Expected<std::vector<FileURL>> targets = pathsFromArray(targetArray.v);
+    Glib::VariantBase targetArray = childOf(tuple, 1);
+    Glib::VariantBase selectionArray = childOf(tuple, 2);
+    Expected<std::vector<FileURL>> targets = pathsFromArray(targetArray.gobj());
     if (!targets)
         return std::unexpected(targets.error());
     if (targets->size() > 1)
         return makeError("more than one targeted folder");
-    Expected<std::vector<FileURL>> selected = pathsFromArray(selectionArray.v);
+    Expected<std::vector<FileURL>> selected = pathsFromArray(selectionArray.gobj());
     if (!selected)
         return std::unexpected(selected.error());
     RequestContext context;
@@ -111,15 +100,15 @@ Expected<RequestContext> contextFromChildren(GVariant* tuple) {
 }
 
 std::string stringChild(GVariant* tuple, gsize index) {
-    VariantRef child(g_variant_get_child_value(tuple, index));
+    Glib::VariantBase child = childOf(tuple, index);
     gsize length = 0;
-    const char* text = g_variant_get_string(child.v, &length);
+    const char* text = g_variant_get_string(child.gobj(), &length);
     return std::string(text, length);
 }
 
 bool boolChild(GVariant* tuple, gsize index) {
-    VariantRef child(g_variant_get_child_value(tuple, index));
-    return g_variant_get_boolean(child.v);
+    Glib::VariantBase child = childOf(tuple, index);
+    return g_variant_get_boolean(child.gobj());
 }
 
 Expected<void> checkType(const Glib::VariantBase& value, const char* type) {
@@ -143,8 +132,8 @@ Expected<MenuRequest> decodeMenuRequest(const Glib::VariantContainerBase& parame
         return std::unexpected(ok.error());
     GVariant* tuple = const_cast<GVariant*>(parameters.gobj());
     MenuRequest request;
-    VariantRef kind(g_variant_get_child_value(tuple, 0));
-    request.menuKind = g_variant_get_uint32(kind.v);
+    Glib::VariantBase kind = childOf(tuple, 0);
+    request.menuKind = g_variant_get_uint32(kind.gobj());
     Expected<RequestContext> context = contextFromChildren(tuple);
     if (!context)
         return std::unexpected(context.error());
@@ -153,7 +142,7 @@ Expected<MenuRequest> decodeMenuRequest(const Glib::VariantContainerBase& parame
 }
 
 Expected<Glib::VariantContainerBase> encodeActionRequest(const ActionRequest& request) {
-    if (!isValidText(request.selector))
+    if (!isDBusString(request.selector))
         return makeError("the action selector is not valid UTF-8");
     GVariant* children[] = {g_variant_new_string(request.selector.c_str()),
                             newTargetArray(request.context.targeted),
@@ -181,7 +170,7 @@ Expected<Glib::VariantContainerBase> encodeMenuReply(const std::optional<Menu>& 
     // Every text is checked before any GVariant is made: a string GVariant of
     // bytes that are not UTF-8 comes out NULL.
     auto allValid = [&] {
-        if (!isValidText(shown.title))
+        if (!isDBusString(shown.title))
             return false;
         for (const MenuItem& item : shown.items) {
             const MenuImage noImage;
@@ -193,7 +182,7 @@ Expected<Glib::VariantContainerBase> encodeMenuReply(const std::optional<Menu>& 
                   std::string_view(item.keyEquivalent), std::string_view(image.symbolName),
                   std::string_view(image.iconName),
                   std::string_view(image.accessibilityDescription)})
-                if (!isValidText(text))
+                if (!isDBusString(text))
                     return false;
         }
         return true;
@@ -226,25 +215,25 @@ Expected<std::optional<Menu>> decodeMenuReply(const Glib::VariantContainerBase& 
         return std::optional<Menu>();
     Menu menu;
     menu.title = stringChild(tuple, 1);
-    VariantRef items(g_variant_get_child_value(tuple, 2));
-    const gsize count = g_variant_n_children(items.v);
+    Glib::VariantBase items = childOf(tuple, 2);
+    const gsize count = g_variant_n_children(items.gobj());
     for (gsize i = 0; i < count; ++i) {
-        VariantRef entry(g_variant_get_child_value(items.v, i));
+        Glib::VariantBase entry = childOf(items.gobj(), i);
         MenuItem item;
-        item.isSeparator = boolChild(entry.v, 0);
-        item.title = stringChild(entry.v, 1);
-        if (std::string action = stringChild(entry.v, 2); !action.empty())
+        item.isSeparator = boolChild(entry.gobj(), 0);
+        item.title = stringChild(entry.gobj(), 1);
+        if (std::string action = stringChild(entry.gobj(), 2); !action.empty())
             item.action = std::move(action);
-        item.keyEquivalent = stringChild(entry.v, 3);
-        if (std::string symbol = stringChild(entry.v, 4); !symbol.empty()) {
+        item.keyEquivalent = stringChild(entry.gobj(), 3);
+        if (std::string symbol = stringChild(entry.gobj(), 4); !symbol.empty()) {
             MenuImage image;
             image.symbolName = std::move(symbol);
-            image.iconName = stringChild(entry.v, 5);
-            image.accessibilityDescription = stringChild(entry.v, 6);
-            image.isTemplate = boolChild(entry.v, 7);
+            image.iconName = stringChild(entry.gobj(), 5);
+            image.accessibilityDescription = stringChild(entry.gobj(), 6);
+            image.isTemplate = boolChild(entry.gobj(), 7);
             item.image = std::move(image);
         }
-        item.enabled = boolChild(entry.v, 8);
+        item.enabled = boolChild(entry.gobj(), 8);
         menu.items.push_back(std::move(item));
     }
     return std::optional<Menu>(std::move(menu));

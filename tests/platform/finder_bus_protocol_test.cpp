@@ -1,4 +1,5 @@
 #include "platform/linux/finder_bus_protocol.h"
+#include "platform/linux/gvariant_plist.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,7 @@ Glib::VariantContainerBase menuArguments(const Paths& targeted, const Paths& sel
         GVariantBuilder builder;
         g_variant_builder_init(&builder, G_VARIANT_TYPE("aay"));
         for (const std::string& p : paths)
-            g_variant_builder_add_value(
-                &builder, g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, p.data(), p.size(), 1));
+            g_variant_builder_add_value(&builder, bytesVariant(p).gobj());
         return g_variant_builder_end(&builder);
     };
     GVariant* children[] = {g_variant_new_uint32(7), array(targeted), array(selected)};
