@@ -11,6 +11,8 @@
 #include <giomm/dbusmethodinvocation.h>
 
 #include <exception>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace corvane {
@@ -29,21 +31,21 @@ void replyError(const Invocation& invocation, const char* name, std::string_view
 } // namespace
 
 struct FinderService::Impl {
-    Impl(Glib::RefPtr<Gio::DBus::Connection> conn, FinderSync& sync, HostFinderSyncController& ctrl,
-         FailureHandler failure)
-        : connection(std::move(conn)), finderSync(sync), controller(ctrl),
-          onFailure(std::move(failure)), vtable(sigc::mem_fun(*this, &Impl::onMethodCall)) {}
+    Impl(Glib::RefPtr<Gio::DBus::Connection> conn, HostFinderSyncController& ctrl)
+        : connection(std::move(conn)), controller(ctrl),
+          vtable(sigc::mem_fun(*this, &Impl::onMethodCall)) {}
 
     Glib::RefPtr<Gio::DBus::Connection> connection;
-    FinderSync& finderSync;
     HostFinderSyncController& controller;
-    FailureHandler onFailure;
     // Registered with the connection: it must outlive the registration.
     Gio::DBus::InterfaceVTable vtable;
     guint registrationId = 0;
     bool ownsName = false;
+    // Built once the name is ours; destroyed after the object is unexported.
+    std::optional<FinderSync> finderSync;
 
-    void requestName();
+    Expected<void> exportObject();
+    Expected<void> requestName();
 
     void onMethodCall(const Glib::RefPtr<Gio::DBus::Connection>& /*connection*/,
                       const Glib::ustring& /*sender*/, const Glib::ustring& /*objectPath*/,
@@ -73,7 +75,7 @@ struct FinderService::Impl {
         }
         controller.setRequestContext(std::move(request->context.targeted),
                                      std::move(request->context.selected));
-        std::optional<Menu> menu = finderSync.menuForMenuKind(request->menuKind);
+        std::optional<Menu> menu = finderSync.value().menuForMenuKind(request->menuKind);
         Expected<Glib::VariantContainerBase> reply = finderbus::encodeMenuReply(menu);
         if (!reply) {
             replyError(invocation, finderbus::kFailedError, reply.error().description);
@@ -90,8 +92,8 @@ struct FinderService::Impl {
         }
         controller.setRequestContext(std::move(request->context.targeted),
                                      std::move(request->context.selected));
-        if (!finderSync.respondsToSelector(request->selector) ||
-            !finderSync.performAction(request->selector)) {
+        FinderSync& sync = finderSync.value();
+        if (!sync.respondsToSelector(request->selector) || !sync.performAction(request->selector)) {
             replyError(invocation, finderbus::kUnknownActionError,
                        "no action for the selector " + request->selector);
             return;
@@ -100,29 +102,46 @@ struct FinderService::Impl {
     }
 };
 
-FinderService::FinderService(Glib::RefPtr<Gio::DBus::Connection> connection, FinderSync& finderSync,
-                             HostFinderSyncController& controller, FailureHandler onFailure)
-    : impl_(std::make_unique<Impl>(std::move(connection), finderSync, controller,
-                                   std::move(onFailure))) {
+FinderService::FinderService(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+Expected<std::unique_ptr<FinderService>>
+FinderService::start(Glib::RefPtr<Gio::DBus::Connection> connection,
+                     const FinderSyncServices& services, HostFinderSyncController& controller) {
+    std::unique_ptr<FinderService> service(
+        new FinderService(std::make_unique<Impl>(std::move(connection), controller)));
+    // GDBus answers a call for an object that is not exported at once, from
+    // its worker thread, but hands a call for an exported one to the main
+    // loop. So the object is exported before the name is taken (a call the
+    // bus queued for the name while it started this process is not refused),
+    // and the FinderSync object is built before the caller returns to the loop.
+    if (Expected<void> exported = service->impl_->exportObject(); !exported)
+        return std::unexpected(exported.error());
+    if (Expected<void> named = service->impl_->requestName(); !named)
+        return std::unexpected(named.error());
+    service->impl_->finderSync.emplace(services);
+    return service;
+}
+
+Expected<void> FinderService::Impl::exportObject() {
     try {
         Glib::RefPtr<Gio::DBus::NodeInfo> node =
             Gio::DBus::NodeInfo::create_for_xml(finderbus::kIntrospectionXml);
-        impl_->registrationId = impl_->connection->register_object(
-            finderbus::kObjectPath, node->lookup_interface(finderbus::kInterface), impl_->vtable);
+        registrationId = connection->register_object(
+            finderbus::kObjectPath, node->lookup_interface(finderbus::kInterface), vtable);
     } catch (const Glib::Error& e) {
-        impl_->onFailure(std::string("cannot serve ") + finderbus::kObjectPath + ": " + e.what());
-        return;
+        return makeError(std::string("cannot serve ") + finderbus::kObjectPath + ": " + e.what());
     }
-    impl_->requestName();
+    return {};
 }
 
-void FinderService::Impl::requestName() {
+Expected<void> FinderService::Impl::requestName() {
     // Asked for synchronously and without queueing: a second instance must
     // not wait in line to take over later, it stops at once. (The library's
     // asynchronous name owner can touch a connection that closed while the
     // request was in flight.)
     constexpr guint32 kDoNotQueue = 4;
     constexpr guint32 kPrimaryOwner = 1;
+    const std::string failure = std::string("cannot own the bus name ") + finderbus::kBusName;
     GError* error = nullptr;
     Glib::VariantBase reply(g_dbus_connection_call_sync(
         connection->gobj(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
@@ -131,20 +150,14 @@ void FinderService::Impl::requestName() {
     if (!reply) {
         std::string message = error->message;
         g_error_free(error);
-        // A bus that went away is the host's to report.
-        if (!connection->is_closed())
-            onFailure(std::string("cannot own the bus name ") + finderbus::kBusName + ": " +
-                      message);
-        return;
+        return makeError(failure + ": " + message);
     }
     guint32 result = 0;
     g_variant_get(reply.gobj(), "(u)", &result);
-    if (result != kPrimaryOwner) {
-        onFailure(std::string("cannot own the bus name ") + finderbus::kBusName +
-                  ": another process owns it");
-        return;
-    }
+    if (result != kPrimaryOwner)
+        return makeError(failure + ": another process owns it");
     ownsName = true;
+    return {};
 }
 
 FinderService::~FinderService() {

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "platform/error.h"
+
 #include <glibmm/refptr.h>
 
-#include <functional>
 #include <memory>
-#include <string>
 
 namespace Gio::DBus {
 class Connection;
@@ -13,18 +13,24 @@ class Connection;
 namespace corvane {
 
 class FinderSync;
+struct FinderSyncServices;
 class HostFinderSyncController;
 
 /// Serves the file manager on the session bus under "Brenvo.Corvane.FinderSync":
 /// menu requests and chosen actions, each with its targeted folder and selection.
+/// Owns the `FinderSync` object it serves.
 class FinderService {
   public:
-    /// Called when the service cannot go on (the name is owned by another
-    /// process, or the object cannot be exported), with a readable reason.
-    using FailureHandler = std::function<void(const std::string& reason)>;
-
-    FinderService(Glib::RefPtr<Gio::DBus::Connection> connection, FinderSync& finderSync,
-                  HostFinderSyncController& controller, FailureHandler onFailure);
+    /// Exports the object, takes the bus name and only then builds the
+    /// `FinderSync` object from `services`, so a process that cannot serve
+    /// never runs the extension's start-up. Call it from the main loop and
+    /// return to the loop only afterwards: a call that is already waiting
+    /// then finds everything in place. Fails with a readable reason when
+    /// another process owns the name, the object cannot be exported, or the
+    /// bus does not answer.
+    static Expected<std::unique_ptr<FinderService>>
+    start(Glib::RefPtr<Gio::DBus::Connection> connection, const FinderSyncServices& services,
+          HostFinderSyncController& controller);
     ~FinderService();
 
     FinderService(const FinderService&) = delete;
@@ -32,6 +38,7 @@ class FinderService {
 
   private:
     struct Impl;
+    explicit FinderService(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };
 

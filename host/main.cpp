@@ -2,7 +2,6 @@
 // creates the FinderSync object on the GLib main loop, serves the file manager
 // and runs until SIGINT or SIGTERM.
 
-#include "extension/finder_sync.h"
 #include "host/finder_service.h"
 #include "host/linux_platform.h"
 
@@ -14,7 +13,7 @@
 #include <csignal>
 #include <exception>
 #include <iostream>
-#include <optional>
+#include <memory>
 #include <string>
 
 namespace {
@@ -43,34 +42,39 @@ int run() {
     guint sigterm = g_unix_signal_add(SIGTERM, quitLoop, loop.get());
 
     int exitStatus = 0;
+    auto fail = [&](const std::string& reason) {
+        std::cerr << "corvane-findersync: " << reason << '\n';
+        exitStatus = 1;
+        loop->quit();
+    };
     // Without its bus the extension can neither be asked for menus nor hear
     // the companion app: it stops rather than linger.
     sigc::connection onClosed = connection->signal_closed().connect(
         [&](bool /*remotePeerVanished*/, const Glib::Error& /*error*/) {
-            std::cerr << "corvane-findersync: the session bus connection closed\n";
-            exitStatus = 1;
-            loop->quit();
+            fail("the session bus connection closed");
         });
     {
         corvane::LinuxPlatform platform(connection, std::cout);
-        std::optional<corvane::FinderSync> finderSync;
-        std::optional<corvane::FinderService> service;
+        std::unique_ptr<corvane::FinderService> service;
         // Start-up runs from the loop, like the extension host creating its
         // principal object once the process is up.
         Glib::signal_idle().connect_once([&] {
-            finderSync.emplace(platform.services());
-            // A second instance must not serve alongside the first: it stops
-            // with a failure status.
-            service.emplace(connection, *finderSync, platform.controller(),
-                            [&](const std::string& reason) {
-                                std::cerr << "corvane-findersync: " << reason << '\n';
-                                exitStatus = 1;
-                                loop->quit();
-                            });
+            // An exception escaping this slot would be swallowed by the loop.
+            try {
+                auto started = corvane::FinderService::start(connection, platform.services(),
+                                                             platform.controller());
+                if (started)
+                    service = std::move(*started);
+                // A bus that went away is reported when its connection closes;
+                // a second instance must not serve alongside the first.
+                else if (!connection->is_closed())
+                    fail(started.error().description);
+            } catch (const std::exception& e) {
+                fail(e.what());
+            }
         });
         loop->run();
         service.reset();
-        finderSync.reset();
     }
 
     onClosed.disconnect();

@@ -94,10 +94,14 @@ TEST_F(FinderMenuTest, RefusedRequestsAndASecondInstanceLeaveTheExtensionServing
     // File names need not be UTF-8: they travel as bytes.
     EXPECT_EQ(menuText({"--target", dir / "caf\xe9", "n\xff\xfe", "--", "--json"}),
               "Corvane+ settings not found (disabled)\n---\nNew Text File\n");
-    // A second instance finds the name taken and stops with a failure.
+    // A second instance finds the name taken and stops with a failure,
+    // before its start-up prints anything.
     Process second({CORVANE_FINDERSYNC}, env);
     EXPECT_EQ(second.wait(10s), 1);
-    EXPECT_TRUE(second.waitForLine("another process owns it", 1s, Stream::Stderr));
+    EXPECT_EQ(second.output(), "");
+    EXPECT_EQ(second.output(Stream::Stderr),
+              "corvane-findersync: cannot own the bus name "
+              "Brenvo.Corvane.FinderSync: another process owns it\n");
     EXPECT_EQ(extension->wait(0ms), std::nullopt) << "the extension stopped";
     EXPECT_EQ(menuText(), "Corvane+ settings not found (disabled)\n---\nNew Text File\n");
 }
