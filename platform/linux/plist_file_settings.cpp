@@ -1,6 +1,6 @@
 #include "platform/linux/plist_file_settings.h"
 
-#include "platform/linux/plist_codec.h"
+#include "platform/linux/plist/plist_codec.h"
 #include "platform/linux/posix_io.h"
 
 #include <cerrno>

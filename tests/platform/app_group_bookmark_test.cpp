@@ -1,7 +1,7 @@
 #include "platform/linux/bookmark_security_scope.h"
 #include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/libuuid_source.h"
-#include "platform/linux/plist_codec.h"
+#include "platform/linux/plist/plist_codec.h"
 #include "platform/linux/posix_file_manager.h"
 #include "tests/platform/test_support.h"
 
