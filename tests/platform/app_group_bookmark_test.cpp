@@ -144,20 +144,6 @@ TEST_F(FileManagerTest, CreateFileAtomicallyNeverReplacesAndLeavesNoTemporaryFil
         << "no temporary file left behind";
 }
 
-TEST_F(FileManagerTest, ReadPropertyListYieldsOnlyARootDictionary) {
-    const PlistDictionary options{{"newTextFile", true}, {"copyPath", false}};
-    PosixFileManager files;
-    EXPECT_FALSE(files.readPropertyListDictionary(url("missing.plist")));
-    writeBytes(dir_ / "garbage.plist", "\x93\x01\xff\x00garbage\x7f"s);
-    EXPECT_FALSE(files.readPropertyListDictionary(url("garbage.plist")));
-    writeBytes(dir_ / "array.plist", plist::writeXml(PlistArray{true}).value());
-    EXPECT_FALSE(files.readPropertyListDictionary(url("array.plist")));
-    writeBytes(dir_ / "xml.plist", plist::writeXml(options).value());
-    EXPECT_EQ(files.readPropertyListDictionary(url("xml.plist")), options);
-    writeBytes(dir_ / "binary.plist", binary(options));
-    EXPECT_EQ(files.readPropertyListDictionary(url("binary.plist")), options);
-}
-
 // --- Bookmarks ----------------------------------------------------------------
 
 using BookmarkTest = TempFolderTest;
