@@ -7,7 +7,7 @@
 #include "extension/companion_contract.h"
 #include "platform/linux/bookmark_security_scope.h"
 #include "platform/linux/directory_app_group_containers.h"
-#include "platform/linux/plist_codec.h"
+#include "platform/linux/plist/plist_codec.h"
 #include "platform/linux/plist_file_settings.h"
 #include "tests/temp_dir.h"
 

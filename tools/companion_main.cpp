@@ -7,14 +7,13 @@
 #include "platform/linux/bookmark_security_scope.h"
 #include "platform/linux/dbus_notification_center.h"
 #include "platform/linux/directory_app_group_containers.h"
-#include "platform/linux/plist_codec.h"
+#include "platform/linux/plist/plist_codec.h"
 #include "platform/linux/plist_file_settings.h"
+#include "platform/linux/posix_io.h"
 #include "tools/plist_json.h"
 
-#include <fcntl.h>
 #include <glib-unix.h>
 #include <glib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <giomm/dbusconnection.h>
@@ -159,30 +158,6 @@ PlistValue optionValue(std::string_view text) {
     return requireText(text, "the value");
 }
 
-// Replaces `path` as a whole: readers see the old file or the new one.
-void writeFileAtomically(const std::string& path, std::string_view contents) {
-    std::string temporary = path + ".XXXXXX";
-    int fd = mkstemp(temporary.data());
-    if (fd < 0)
-        throw Failure{"cannot write " + printable(path) + ": " + std::strerror(errno)};
-    bool ok = true;
-    for (std::size_t written = 0; ok && written < contents.size();) {
-        ssize_t n = ::write(fd, contents.data() + written, contents.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        written += ok ? static_cast<std::size_t>(n) : 0;
-    }
-    ok = ok && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
-    int error = errno;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(temporary.c_str(), path.c_str()) == 0)
-        return;
-    error = ok ? errno : error;
-    ::unlink(temporary.c_str());
-    throw Failure{"cannot write " + printable(path) + ": " + std::strerror(error)};
-}
-
 int options(const std::vector<std::string_view>& args) {
     bool toFile = false, clear = false, optionsEnded = false;
     PlistDictionary menuOptions;
@@ -218,7 +193,11 @@ int options(const std::vector<std::string_view>& args) {
         auto xml = plist::writeXml(menuOptions);
         if (!xml)
             throw Failure{"cannot encode the menu options: " + xml.error().description};
-        writeFileAtomically(path, *xml);
+        // Readers see the previous file or the new one, never a partial file.
+        if (auto written = posix::writeFileAtomically(path, *xml, 0644, posix::Replace::Existing);
+            !written)
+            throw Failure{"cannot write " + printable(path) + ": " +
+                          std::strerror(written.error().code)};
         return 0;
     }
     auto suite = settings.openSuite();

@@ -1,6 +1,6 @@
 #include "platform/linux/bookmark_security_scope.h"
 
-#include "platform/linux/plist_codec.h"
+#include "platform/linux/plist/plist_codec.h"
 #include "platform/linux/posix_io.h"
 
 #include <cerrno>

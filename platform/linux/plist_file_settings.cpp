@@ -1,6 +1,7 @@
 #include "platform/linux/plist_file_settings.h"
 
-#include "platform/linux/plist_codec.h"
+#include "platform/linux/plist/plist_codec.h"
+#include "platform/linux/plist_file.h"
 #include "platform/linux/posix_io.h"
 
 #include <cerrno>
@@ -13,34 +14,6 @@
 namespace corvane {
 
 namespace {
-
-enum class FileState { Missing, Good, Unreadable };
-
-struct LoadedFile {
-    FileState state = FileState::Missing;
-    PlistDictionary root;
-};
-
-/// Reads the suite file. Fails only where the file may hold good data that we
-/// cannot see (it cannot be opened), so a writer must not replace it.
-Expected<LoadedFile> loadFile(const std::string& path) {
-    auto bytes = posix::readFile(path, posix::kMaxPropertyListFileSize);
-    if (!bytes) {
-        switch (bytes.error().code) {
-        case ENOENT:
-            return LoadedFile{};
-        case EFBIG:
-        case EINVAL:
-            return LoadedFile{FileState::Unreadable, {}};
-        default:
-            return std::unexpected(bytes.error());
-        }
-    }
-    auto value = plist::read(*bytes);
-    if (!value || !value->isDictionary())
-        return LoadedFile{FileState::Unreadable, {}};
-    return LoadedFile{FileState::Good, std::move(value->asDictionary())};
-}
 
 std::string utcTimestamp() {
     std::time_t now = std::time(nullptr);
@@ -96,8 +69,8 @@ std::optional<PlistValue> PlistFileSettingsSuite::objectForKey(std::string_view 
 }
 
 bool PlistFileSettingsSuite::synchronize() {
-    auto loaded = loadFile(filePath_);
-    if (!loaded || loaded->state == FileState::Unreadable) {
+    auto loaded = readPlistFile(filePath_);
+    if (!loaded || loaded->state == PlistFileState::Unreadable) {
         snapshot_ = {};
         return false;
     }
@@ -124,13 +97,13 @@ template <typename Change> Expected<void> PlistFileSettingsSuite::update(Change&
             return posix::systemError("Cannot lock the settings file " + filePath_, errno);
     }
 
-    const std::string tempPrefix = fileName_ + ".tmp-";
-    removeAbandonedTempFiles(folder_, tempPrefix);
+    removeAbandonedTempFiles(folder_, posix::atomicWriteTempPrefix(fileName_));
 
-    auto loaded = loadFile(filePath_);
+    // A file we cannot open may hold good settings: leave it and fail.
+    auto loaded = readPlistFile(filePath_);
     if (!loaded)
         return std::unexpected(loaded.error());
-    if (loaded->state == FileState::Unreadable) {
+    if (loaded->state == PlistFileState::Unreadable) {
         if (auto kept = keepUnreadableFile(filePath_); !kept)
             return std::unexpected(kept.error());
     }
@@ -143,24 +116,10 @@ template <typename Change> Expected<void> PlistFileSettingsSuite::update(Change&
                              encoded.error().description,
                          encoded.error().code);
 
-    auto temp = posix::createTempFile(folder_, tempPrefix, 0600);
-    if (!temp)
-        return std::unexpected(temp.error());
-    auto discard = [&](Error error) -> Expected<void> {
-        temp->fd.reset();
-        ::unlink(temp->path.c_str());
-        return std::unexpected(std::move(error));
-    };
-    if (auto written = posix::writeAll(temp->fd.get(), *encoded, temp->path); !written)
-        return discard(written.error());
-    if (::fsync(temp->fd.get()) != 0)
-        return discard(posix::systemError("Cannot write " + temp->path, errno).error());
-    temp->fd.reset();
-    // A plain rename: replacing the previous file is the point, and it is atomic.
-    if (::rename(temp->path.c_str(), filePath_.c_str()) != 0)
-        return discard(posix::systemError("Cannot replace " + filePath_, errno).error());
-    posix::syncFolder(folder_);
-
+    if (auto written =
+            posix::writeFileAtomically(filePath_, *encoded, 0600, posix::Replace::Existing);
+        !written)
+        return written;
     snapshot_ = std::move(root);
     return {};
 }

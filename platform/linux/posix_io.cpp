@@ -119,19 +119,40 @@ Expected<void> makeDirectories(const std::string& path, mode_t mode) {
     return makeFolder(path, mode);
 }
 
-Expected<void> writeAll(int fd, std::string_view bytes, std::string_view path) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return systemError("Cannot write " + std::string(path), errno);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
+Expected<void> renameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return {};
+    int err = errno;
+    if (err != EINVAL && err != ENOSYS)
+        return systemError("Cannot move " + from + " to " + to, err);
+
+    // The file system has no RENAME_NOREPLACE. link() refuses a taken name
+    // atomically; it cannot move folders, which then fail with the original error.
+    struct stat st {};
+    if (::lstat(from.c_str(), &st) != 0)
+        return systemError("Cannot move " + from + " to " + to, errno);
+    if (S_ISDIR(st.st_mode))
+        return systemError("Cannot move " + from + " to " + to, err);
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return systemError("Cannot move " + from + " to " + to, errno);
+    if (::unlink(from.c_str()) != 0) {
+        int unlinkErr = errno;
+        ::unlink(to.c_str());
+        return systemError("Cannot move " + from + " to " + to, unlinkErr);
     }
     return {};
 }
 
+namespace {
+
+/// An open, exclusively created, empty file at `path`.
+struct TempFile {
+    UniqueFd fd;
+    std::string path;
+};
+
+/// Creates `<folder>/<prefix><random letters>` with `mode` (the umask
+/// applies), the way mkstemp does but with a chosen mode and prefix.
 Expected<TempFile> createTempFile(const std::string& folder, std::string_view prefix, mode_t mode) {
     static constexpr char kLetters[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -158,34 +179,70 @@ Expected<TempFile> createTempFile(const std::string& folder, std::string_view pr
     return systemError("Cannot create a temporary file in " + folder, EEXIST);
 }
 
-Expected<void> renameNoReplace(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return {};
-    int err = errno;
-    if (err != EINVAL && err != ENOSYS)
-        return systemError("Cannot move " + from + " to " + to, err);
-
-    // The file system has no RENAME_NOREPLACE. link() refuses a taken name
-    // atomically; it cannot move folders, which then fail with the original error.
-    struct stat st {};
-    if (::lstat(from.c_str(), &st) != 0)
-        return systemError("Cannot move " + from + " to " + to, errno);
-    if (S_ISDIR(st.st_mode))
-        return systemError("Cannot move " + from + " to " + to, err);
-    if (::link(from.c_str(), to.c_str()) != 0)
-        return systemError("Cannot move " + from + " to " + to, errno);
-    if (::unlink(from.c_str()) != 0) {
-        int unlinkErr = errno;
-        ::unlink(to.c_str());
-        return systemError("Cannot move " + from + " to " + to, unlinkErr);
+/// Writes all of `bytes` to `fd`, resuming short writes and interrupted
+/// calls. Returns 0, or the errno of the call that failed.
+int writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
     }
-    return {};
+    return 0;
 }
 
-void syncFolder(const std::string& folder) {
-    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd)
-        ::fsync(fd.get());
+} // namespace
+
+std::string atomicWriteTempPrefix(std::string_view fileName) {
+    // Hidden while it is being written, so nobody picks up a partial file.
+    std::string prefix = ".";
+    prefix += fileName;
+    prefix += ".tmp-";
+    return prefix;
+}
+
+Expected<void> writeFileAtomically(const std::string& path, std::string_view contents, mode_t mode,
+                                   Replace replace) {
+    // What a failure says: a file made where none was, or one written over.
+    const std::string failed =
+        replace == Replace::Never ? "Cannot create " + path : "Cannot replace " + path;
+    auto slash = path.rfind('/');
+    std::string_view name = slash == std::string::npos ? std::string_view(path)
+                                                       : std::string_view(path).substr(slash + 1);
+    if (!isUsablePath(path) || name.empty())
+        return makeError(failed + ": not a file path", EINVAL);
+    std::string folder = slash == std::string::npos ? "."
+                         : slash == 0               ? "/"
+                                                    : path.substr(0, slash);
+
+    auto temp = createTempFile(folder, atomicWriteTempPrefix(name), mode);
+    if (!temp)
+        return systemError(failed, temp.error().code);
+    auto discard = [&](std::string_view what, int err) -> Expected<void> {
+        temp->fd.reset();
+        ::unlink(temp->path.c_str());
+        return systemError(what, err);
+    };
+    if (int err = writeAll(temp->fd.get(), contents); err != 0)
+        return discard("Cannot write " + path, err);
+    if (::fsync(temp->fd.get()) != 0)
+        return discard("Cannot write " + path, errno);
+    if (::close(temp->fd.release()) != 0)
+        return discard("Cannot write " + path, errno);
+    if (replace == Replace::Existing) {
+        if (::rename(temp->path.c_str(), path.c_str()) != 0)
+            return discard(failed, errno);
+    } else if (auto placed = renameNoReplace(temp->path, path); !placed) {
+        return discard(failed, placed.error().code);
+    }
+    // Flush the folder's entries too, so the rename survives a crash.
+    UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFd)
+        ::fsync(folderFd.get());
+    return {};
 }
 
 } // namespace corvane::posix

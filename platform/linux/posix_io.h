@@ -9,10 +9,6 @@
 
 namespace corvane::posix {
 
-/// Largest property-list file we read; anything bigger is refused rather
-/// than loaded into memory.
-inline constexpr std::size_t kMaxPropertyListFileSize = std::size_t{64} << 20;
-
 /// An owned file descriptor, closed on destruction.
 class UniqueFd {
   public:
@@ -50,25 +46,28 @@ Expected<std::string> readFile(const std::string& path, std::size_t maxBytes);
 /// component is something else.
 Expected<void> makeDirectories(const std::string& path, mode_t mode);
 
-/// Writes all of `bytes` to `fd`, resuming short writes and interrupted calls.
-/// `path` names the file in the error text.
-Expected<void> writeAll(int fd, std::string_view bytes, std::string_view path);
-
-/// A new, empty, exclusively created file named `<folder>/<prefix><random>`.
-struct TempFile {
-    UniqueFd fd;
-    std::string path;
+/// Whether an atomic write may take the place of an item already at its path.
+enum class Replace {
+    Existing, ///< the new file takes the place of whatever is there, in one step
+    Never,    ///< fail with EEXIST when the name is taken, even by an item that appeared meanwhile
 };
-/// Creates a temporary file in `folder` with `mode` (the umask applies), the
-/// way mkstemp does but with a chosen mode and prefix.
-Expected<TempFile> createTempFile(const std::string& folder, std::string_view prefix, mode_t mode);
+
+/// Writes `contents` to `path` so that readers see the previous item or the
+/// whole new file, never a partial one: a hidden temporary file in the same
+/// folder, named `atomicWriteTempPrefix(<name>)` plus random letters and
+/// created with `mode` less the umask, is written, fsynced and renamed to
+/// `path` as `replace` allows; then the folder is flushed. The temporary file
+/// is removed on every failure.
+Expected<void> writeFileAtomically(const std::string& path, std::string_view contents, mode_t mode,
+                                   Replace replace);
+
+/// The name prefix of the temporary files `writeFileAtomically` makes while
+/// writing the file named `fileName`.
+std::string atomicWriteTempPrefix(std::string_view fileName);
 
 /// Gives the item at `from` the name `to`, never replacing an item at `to`
 /// (EEXIST then). Uses renameat2(RENAME_NOREPLACE); where the file system
 /// does not offer it, a hard link and an unlink do the same for non-folders.
 Expected<void> renameNoReplace(const std::string& from, const std::string& to);
-
-/// Flushes the folder's entries to disk, so a rename into it survives a crash.
-void syncFolder(const std::string& folder);
 
 } // namespace corvane::posix

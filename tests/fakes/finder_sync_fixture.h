@@ -6,7 +6,7 @@
 
 #include "extension/companion_contract.h"
 #include "extension/finder_sync.h"
-#include "platform/linux/plist_codec.h"
+#include "platform/linux/plist/plist_codec.h"
 #include "tests/fakes/fakes.h"
 
 #include <gtest/gtest.h>

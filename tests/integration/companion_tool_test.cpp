@@ -2,7 +2,7 @@
 #include "platform/linux/bookmark_security_scope.h"
 #include "platform/linux/dbus_notification_center.h"
 #include "platform/linux/directory_app_group_containers.h"
-#include "platform/linux/plist_codec.h"
+#include "platform/linux/plist/plist_codec.h"
 #include "platform/linux/plist_file_settings.h"
 #include "tests/integration/process_harness.h"
 

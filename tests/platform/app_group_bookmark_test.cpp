@@ -1,7 +1,7 @@
 #include "platform/linux/bookmark_security_scope.h"
 #include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/libuuid_source.h"
-#include "platform/linux/plist_codec.h"
+#include "platform/linux/plist/plist_codec.h"
 #include "platform/linux/posix_file_manager.h"
 #include "tests/platform/test_support.h"
 
@@ -142,20 +142,6 @@ TEST_F(FileManagerTest, CreateFileAtomicallyNeverReplacesAndLeavesNoTemporaryFil
     EXPECT_FALSE(fs::exists(dir_ / "nowhere")) << "the link was not followed";
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3)
         << "no temporary file left behind";
-}
-
-TEST_F(FileManagerTest, ReadPropertyListYieldsOnlyARootDictionary) {
-    const PlistDictionary options{{"newTextFile", true}, {"copyPath", false}};
-    PosixFileManager files;
-    EXPECT_FALSE(files.readPropertyListDictionary(url("missing.plist")));
-    writeBytes(dir_ / "garbage.plist", "\x93\x01\xff\x00garbage\x7f"s);
-    EXPECT_FALSE(files.readPropertyListDictionary(url("garbage.plist")));
-    writeBytes(dir_ / "array.plist", plist::writeXml(PlistArray{true}).value());
-    EXPECT_FALSE(files.readPropertyListDictionary(url("array.plist")));
-    writeBytes(dir_ / "xml.plist", plist::writeXml(options).value());
-    EXPECT_EQ(files.readPropertyListDictionary(url("xml.plist")), options);
-    writeBytes(dir_ / "binary.plist", binary(options));
-    EXPECT_EQ(files.readPropertyListDictionary(url("binary.plist")), options);
 }
 
 // --- Bookmarks ----------------------------------------------------------------

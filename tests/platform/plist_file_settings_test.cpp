@@ -1,5 +1,5 @@
 #include "platform/linux/directory_app_group_containers.h"
-#include "platform/linux/plist_codec.h"
+#include "platform/linux/plist/plist_codec.h"
 #include "platform/linux/plist_file_settings.h"
 #include "tests/platform/test_support.h"
 
