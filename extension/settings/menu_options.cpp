@@ -35,13 +35,8 @@ MenuOptions defaultMenuOptions() {
 MenuOptions menuOptionsFromDictionary(const PlistDictionary& source) {
     MenuOptions options;
     for (const auto& [key, value] : source) {
-        if (value.isBool())
-            options.set(key, value.asBool());
-        else if (value.isInteger())
-            options.set(key, value.asInteger() != 0);
-        else if (value.isReal())
-            options.set(key, value.asReal() != 0.0);
-        // Strings, dates, data, arrays and dictionaries carry no flag.
+        if (std::optional<bool> flag = value.flagValue())
+            options.set(key, *flag);
     }
     return options;
 }
