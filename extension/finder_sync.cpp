@@ -1,5 +1,6 @@
 #include "extension/finder_sync.h"
 
+#include "extension/menu/menu_builder.h"
 #include "platform/finder_sync_controller.h"
 
 #include <algorithm>
@@ -7,7 +8,9 @@
 
 namespace corvane {
 
-FinderSync::FinderSync(FinderSyncServices services) : services_(services) {
+FinderSync::FinderSync(FinderSyncServices services)
+    : services_(services), menuOptionsStore_(services.settings, services.containers, services.files,
+                                             services.log, defaultMenuOptions()) {
     // Every property already holds its initial value from its initialiser.
     loadSecuredURLs();
     loadMenuOptions();
@@ -52,21 +55,16 @@ bool FinderSync::isInsideSecuredDirectory(std::string_view path) const {
     return isInsideAnyDirectory(securedURLs, path);
 }
 
-MenuOptionsStore FinderSync::menuOptionsStore() const {
-    return MenuOptionsStore(services_.settings, services_.containers, services_.files,
-                            services_.log, appGroupId, menuOptionsKey);
-}
-
 void FinderSync::loadMenuOptions() {
-    menuOptions = menuOptionsStore().load();
+    menuOptions = menuOptionsStore_.load();
 }
 
 std::optional<MenuOptions> FinderSync::loadMenuOptionsFromFile() {
-    return menuOptionsStore().loadFromFile();
+    return menuOptionsStore_.loadFromFile();
 }
 
 std::optional<FileURL> FinderSync::menuOptionsFileURL() {
-    return menuOptionsStore().fileURL();
+    return menuOptionsStore_.fileURL();
 }
 
 } // namespace corvane

@@ -124,9 +124,9 @@ class FinderSync {
         void (FinderSync::*run)();
     };
     static std::span<const Action> actions();
-    MenuOptionsStore menuOptionsStore() const;
 
     FinderSyncServices services_;
+    MenuOptionsStore menuOptionsStore_;
 };
 
 } // namespace corvane

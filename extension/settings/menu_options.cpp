@@ -24,14 +24,6 @@ void MenuOptions::set(std::string key, bool enabled) {
         entries_.emplace_back(std::move(key), enabled);
 }
 
-MenuOptions defaultMenuOptions() {
-    return MenuOptions{
-        {"newTextFile", true},   {"newTerminalHere", false}, {"newITermHere", false},
-        {"copyPath", false},     {"batchRename", false},     {"toggleHiddenFiles", false},
-        {"openInVSCode", false},
-    };
-}
-
 MenuOptions menuOptionsFromDictionary(const PlistDictionary& source) {
     MenuOptions options;
     for (const auto& [key, value] : source) {

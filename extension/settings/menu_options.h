@@ -33,9 +33,6 @@ class MenuOptions {
     std::vector<Entry> entries_;
 };
 
-/// The built-in table: "newTextFile" on, the six other commands off.
-MenuOptions defaultMenuOptions();
-
 /// Applies the value rule to every entry of `source`, in its order: an entry
 /// whose value carries a flag (`PlistValue::flagValue`) is kept with that
 /// flag, any other is skipped.

@@ -1,3 +1,4 @@
+#include "extension/menu/menu_builder.h"
 #include "extension/settings/menu_options.h"
 #include "tests/fakes/finder_sync_fixture.h"
 
