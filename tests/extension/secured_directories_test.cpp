@@ -63,7 +63,8 @@ TEST_P(SecuredLoadTest, ListsGrantedFoldersAndLogs) {
     std::ranges::copy_if(logLines(), std::back_inserter(securedLines),
                          [](const std::string& line) { return !line.starts_with("[CorvaneExt]"); });
     EXPECT_EQ(securedLines, expectedLog);
-    EXPECT_EQ(security.openAccess(), static_cast<int>(expected.size()));
+    for (const FileURL& folder : expected)
+        EXPECT_EQ(security.accessCount(folder), 1) << folder.path();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -116,22 +117,24 @@ TEST_F(SecuredDirectoriesTest, ReloadEndsEveryAccessBeforeStartingAgain) {
                          "security.resolveBookmark bookmark:a", "security.startAccessing " + a,
                          "security.resolveBookmark bookmark:b", "security.startAccessing " + b}));
     EXPECT_EQ(object.securedURLs, (std::vector{FileURL::fromPath(a), FileURL::fromPath(b)}));
-    EXPECT_EQ(security.openAccess(), 2);
+    EXPECT_EQ(security.accessCount(FileURL::fromPath(a)), 1);
 
     // A failed reload still ends the old access first.
     settings.setAvailable(false);
     object.loadSecuredURLs();
     EXPECT_TRUE(object.securedURLs.empty());
-    EXPECT_EQ(security.openAccess(), 0);
+    EXPECT_EQ(
+        security.accessCount(FileURL::fromPath(a)) + security.accessCount(FileURL::fromPath(b)), 0);
 }
 
 TEST_F(SecuredDirectoriesTest, DestructionLeavesAccessOpen) {
-    grantFolder("a", temp.makeFolder("a"));
+    const FileURL a = temp.makeFolder("a");
+    grantFolder("a", a);
     makeFinderSync();
     clearRecords();
     finderSync.reset();
     EXPECT_EQ(calls, fakes::CallLog{});
-    EXPECT_EQ(security.openAccess(), 1);
+    EXPECT_EQ(security.accessCount(a), 1);
 }
 
 TEST_F(SecuredDirectoriesTest, AccessBracketStartsOnTheTargetOnlyWhenInside) {
@@ -159,7 +162,7 @@ TEST_F(SecuredDirectoriesTest, AccessBracketStartsOnTheTargetOnlyWhenInside) {
                                                  [] { throw std::runtime_error("boom"); }),
                  std::runtime_error);
     EXPECT_EQ(calls.back(), stop + "/granted/t");
-    EXPECT_EQ(security.openAccess(), 0);
+    EXPECT_EQ(security.accessCount(FileURL::fromPath("/granted/t")), 0);
 }
 
 } // namespace

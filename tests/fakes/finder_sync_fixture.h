@@ -8,6 +8,7 @@
 #include "extension/finder_sync.h"
 #include "platform/linux/plist_codec.h"
 #include "tests/fakes/fakes.h"
+#include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
 
