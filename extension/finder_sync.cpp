@@ -46,17 +46,17 @@ bool FinderSync::performAction(std::string_view selector) {
 
 void FinderSync::loadSecuredURLs() {
     // Old access ends first, whatever the load finds after.
-    closeSecuredDirectories(securedURLs, services_.security);
-    if (auto bookmarks = readSecuredBookmarks(services_.settings, appGroupId))
-        securedURLs = openSecuredDirectories(*bookmarks, services_.security, services_.log);
+    closeSecuredDirectories(securedURLs_, services_.security);
+    if (auto bookmarks = readSecuredBookmarks(services_.settings, appGroupId()))
+        securedURLs_ = openSecuredDirectories(*bookmarks, services_.security, services_.log);
 }
 
 bool FinderSync::isInsideSecuredDirectory(std::string_view path) const {
-    return isInsideAnyDirectory(securedURLs, path);
+    return isInsideAnyDirectory(securedURLs_, path);
 }
 
 void FinderSync::loadMenuOptions() {
-    menuOptions = menuOptionsStore_.load();
+    menuOptions_ = menuOptionsStore_.load();
 }
 
 std::optional<MenuOptions> FinderSync::loadMenuOptionsFromFile() {

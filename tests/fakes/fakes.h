@@ -281,7 +281,6 @@ class FakeSystemImages final : public SystemImages {
   public:
     std::optional<MenuImage> systemSymbolImage(std::string_view symbolName,
                                                std::string_view accessibilityDescription) override {
-        requests_.emplace_back(symbolName, accessibilityDescription);
         if (!known_.contains(symbolName))
             return std::nullopt;
         return MenuImage{std::string(symbolName), "icon:" + std::string(symbolName), false,
@@ -289,12 +288,9 @@ class FakeSystemImages final : public SystemImages {
     }
 
     void addSymbol(std::string name) { known_.insert(std::move(name)); }
-    /// Every (symbol, description) asked for, known or not, in order.
-    const std::vector<std::pair<std::string, std::string>>& requests() const { return requests_; }
 
   private:
     std::set<std::string, std::less<>> known_;
-    std::vector<std::pair<std::string, std::string>> requests_;
 };
 
 } // namespace corvane::fakes

@@ -31,10 +31,6 @@ class FinderSyncFixture : public ::testing::Test {
         return *finderSync;
     }
 
-    FileURL menuOptionsFile() const {
-        return temp.url().appending("container").appending(contract::kMenuOptionsFileName);
-    }
-
     /// Stores `value` under `key` in the shared settings suite.
     void setSharedValue(std::string key, PlistValue value) {
         settings.store(contract::kAppGroupId).set(std::move(key), std::move(value));
