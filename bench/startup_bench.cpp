@@ -28,7 +28,7 @@ class StartupFixture {
           finderSync_(FinderSyncServices{controller_, settings_.settings(), settings_.containers(),
                                          fileManager_, security_, notifications_, scheduler_,
                                          uuids_, images_, log_}) {
-        if (finderSync_.securedURLs.size() != 8 || finderSync_.menuOptions.size() != 7)
+        if (finderSync_.securedURLs().size() != 8 || finderSync_.menuOptions().size() != 7)
             throw std::runtime_error("the loads did not find the settings");
     }
 
@@ -58,7 +58,7 @@ void BM_LoadSecuredThenOptions(benchmark::State& state) {
     for (auto _ : state) {
         object.loadSecuredURLs();
         object.loadMenuOptions();
-        benchmark::DoNotOptimize(object.menuOptions);
+        benchmark::DoNotOptimize(object.menuOptions());
     }
 }
 

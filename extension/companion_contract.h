@@ -16,6 +16,15 @@ inline constexpr std::string_view kBatchRenameRequestKey = "batchRenameRequest";
 inline constexpr std::string_view kBatchRenameExecuteKey = "batchRenameExecuteRequest";
 inline constexpr std::string_view kBatchRenameResultKey = "batchRenameResult";
 
+// Keys of the menu options, one per command, in menu order.
+inline constexpr std::string_view kNewTextFileOption = "newTextFile";
+inline constexpr std::string_view kNewTerminalHereOption = "newTerminalHere";
+inline constexpr std::string_view kNewITermHereOption = "newITermHere";
+inline constexpr std::string_view kCopyPathOption = "copyPath";
+inline constexpr std::string_view kBatchRenameOption = "batchRename";
+inline constexpr std::string_view kToggleHiddenFilesOption = "toggleHiddenFiles";
+inline constexpr std::string_view kOpenInVSCodeOption = "openInVSCode";
+
 // The options file in the App Group container.
 inline constexpr std::string_view kMenuOptionsFileName = "MenuOptions.plist";
 

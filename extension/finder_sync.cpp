@@ -1,5 +1,6 @@
 #include "extension/finder_sync.h"
 
+#include "extension/menu/menu_builder.h"
 #include "platform/finder_sync_controller.h"
 
 #include <algorithm>
@@ -7,7 +8,9 @@
 
 namespace corvane {
 
-FinderSync::FinderSync(FinderSyncServices services) : services_(services) {
+FinderSync::FinderSync(FinderSyncServices services)
+    : services_(services), menuOptionsStore_(services.settings, services.containers, services.files,
+                                             services.log, defaultMenuOptions()) {
     // Every property already holds its initial value from its initialiser.
     loadSecuredURLs();
     loadMenuOptions();
@@ -43,30 +46,25 @@ bool FinderSync::performAction(std::string_view selector) {
 
 void FinderSync::loadSecuredURLs() {
     // Old access ends first, whatever the load finds after.
-    closeSecuredDirectories(securedURLs, services_.security);
-    if (auto bookmarks = readSecuredBookmarks(services_.settings, appGroupId))
-        securedURLs = openSecuredDirectories(*bookmarks, services_.security, services_.log);
+    closeSecuredDirectories(securedURLs_, services_.security);
+    if (auto bookmarks = readSecuredBookmarks(services_.settings, appGroupId()))
+        securedURLs_ = openSecuredDirectories(*bookmarks, services_.security, services_.log);
 }
 
 bool FinderSync::isInsideSecuredDirectory(std::string_view path) const {
-    return isInsideAnyDirectory(securedURLs, path);
-}
-
-MenuOptionsStore FinderSync::menuOptionsStore() const {
-    return MenuOptionsStore(services_.settings, services_.containers, services_.files,
-                            services_.log, appGroupId, menuOptionsKey);
+    return isInsideAnyDirectory(securedURLs_, path);
 }
 
 void FinderSync::loadMenuOptions() {
-    menuOptions = menuOptionsStore().load();
+    menuOptions_ = menuOptionsStore_.load();
 }
 
 std::optional<MenuOptions> FinderSync::loadMenuOptionsFromFile() {
-    return menuOptionsStore().loadFromFile();
+    return menuOptionsStore_.loadFromFile();
 }
 
 std::optional<FileURL> FinderSync::menuOptionsFileURL() {
-    return menuOptionsStore().fileURL();
+    return menuOptionsStore_.fileURL();
 }
 
 } // namespace corvane

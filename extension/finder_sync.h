@@ -57,22 +57,42 @@ class FinderSync {
     FinderSync(const FinderSync&) = delete;
     FinderSync& operator=(const FinderSync&) = delete;
 
-    // Properties, in declaration order.
-    std::vector<FileURL> securedURLs;
-    const std::string appGroupId{contract::kAppGroupId};
-    const std::string menuOptionsKey{contract::kMenuOptionsKey};
-    const std::string appRunningKey{contract::kAppRunningKey};
-    const std::string batchRenameNotificationName{contract::kBatchRenameRequestNotification};
-    const std::string batchRenameExecuteNotificationName{contract::kBatchRenameExecuteNotification};
-    const std::string batchRenameResultNotificationName{contract::kBatchRenameResultNotification};
-    const std::string hiddenFilesToggleNotificationName{contract::kHiddenFilesToggleNotification};
-    const std::string openInVSCodeNotificationName{contract::kOpenInVSCodeNotification};
-    const std::string batchRenameRequestKey{contract::kBatchRenameRequestKey};
-    const std::string batchRenameExecuteKey{contract::kBatchRenameExecuteKey};
-    const std::string batchRenameResultKey{contract::kBatchRenameResultKey};
-    std::unique_ptr<Timer> batchRenameExecuteTimer;
-    std::optional<std::string> lastBatchRenameExecuteId;
-    MenuOptions menuOptions;
+    // Properties, in declaration order. The names and keys are those shared
+    // with the companion app; the state changes only through the operations
+    // below.
+
+    /// The secured directories, each with its access open.
+    const std::vector<FileURL>& securedURLs() const { return securedURLs_; }
+    /// The App Group: the shared settings suite and the shared container.
+    std::string_view appGroupId() const { return contract::kAppGroupId; }
+    std::string_view menuOptionsKey() const { return contract::kMenuOptionsKey; }
+    std::string_view appRunningKey() const { return contract::kAppRunningKey; }
+    std::string_view batchRenameNotificationName() const {
+        return contract::kBatchRenameRequestNotification;
+    }
+    std::string_view batchRenameExecuteNotificationName() const {
+        return contract::kBatchRenameExecuteNotification;
+    }
+    std::string_view batchRenameResultNotificationName() const {
+        return contract::kBatchRenameResultNotification;
+    }
+    std::string_view hiddenFilesToggleNotificationName() const {
+        return contract::kHiddenFilesToggleNotification;
+    }
+    std::string_view openInVSCodeNotificationName() const {
+        return contract::kOpenInVSCodeNotification;
+    }
+    std::string_view batchRenameRequestKey() const { return contract::kBatchRenameRequestKey; }
+    std::string_view batchRenameExecuteKey() const { return contract::kBatchRenameExecuteKey; }
+    std::string_view batchRenameResultKey() const { return contract::kBatchRenameResultKey; }
+    /// The poll timer, or none while it is not scheduled.
+    const Timer* batchRenameExecuteTimer() const { return batchRenameExecuteTimer_.get(); }
+    /// The id of the last execute record taken up, or none.
+    const std::optional<std::string>& lastBatchRenameExecuteId() const {
+        return lastBatchRenameExecuteId_;
+    }
+    /// The menu options as the last `loadMenuOptions` left them.
+    const MenuOptions& menuOptions() const { return menuOptions_; }
 
     /// The context menu for a request of the file manager, or none while the
     /// companion app is not running. The menu kind does not change the menu.
@@ -88,7 +108,7 @@ class FinderSync {
     /// Ends the access of every listed folder, then lists afresh the granted
     /// folders of the companion app's bookmark map whose access starts.
     void loadSecuredURLs();
-    /// True when `path` lies inside one of `securedURLs`, compared character
+    /// True when `path` lies inside one of `securedURLs()`, compared character
     /// by character.
     bool isInsideSecuredDirectory(std::string_view path) const;
     /// Runs `operation` (which writes at `url`) inside security-scoped access
@@ -102,8 +122,8 @@ class FinderSync {
     }
 
     // Menu options.
-    /// Replaces `menuOptions` from the options file, else the shared settings,
-    /// else the defaults, and logs which source was used.
+    /// Replaces `menuOptions()` from the options file, else the shared
+    /// settings, else the defaults, and logs which source was used.
     void loadMenuOptions();
     /// The options file's usable entries, or none.
     std::optional<MenuOptions> loadMenuOptionsFromFile();
@@ -112,9 +132,14 @@ class FinderSync {
     std::optional<FileURL> menuOptionsFileURL();
 
     // Context menu.
+    /// The text of the disabled first item when the companion app's menu
+    /// settings cannot be found, or none.
     std::optional<std::string> settingsStatusMessage();
+    /// One command item, with the symbol's image as a template when the
+    /// system has it.
     MenuItem makeMenuItem(std::string_view title, std::string_view action,
                           std::string_view symbolName);
+    /// The stable edition of Visual Studio Code, else the Insiders edition, or none.
     std::optional<FileURL> locateVSCodeApp();
 
   private:
@@ -124,9 +149,13 @@ class FinderSync {
         void (FinderSync::*run)();
     };
     static std::span<const Action> actions();
-    MenuOptionsStore menuOptionsStore() const;
 
     FinderSyncServices services_;
+    MenuOptionsStore menuOptionsStore_;
+    std::vector<FileURL> securedURLs_;
+    std::unique_ptr<Timer> batchRenameExecuteTimer_;
+    std::optional<std::string> lastBatchRenameExecuteId_;
+    MenuOptions menuOptions_;
 };
 
 } // namespace corvane

@@ -22,8 +22,8 @@ std::optional<Menu> FinderSync::menuForMenuKind(unsigned /*menuKind*/) {
     {
         // Only the running flag is read here; the loads below open the suite
         // afresh, so this snapshot is released before they run.
-        std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(appGroupId);
-        if (!suite || !suite->boolForKey(appRunningKey))
+        std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(appGroupId());
+        if (!suite || !suite->boolForKey(appRunningKey()))
             return std::nullopt;
     }
 
@@ -41,16 +41,16 @@ std::optional<Menu> FinderSync::menuForMenuKind(unsigned /*menuKind*/) {
             },
         .vsCodeInstalled = [this] { return locateVSCodeApp().has_value(); },
     };
-    return buildMenu(menuOptions, status, environment);
+    return buildMenu(menuOptions_, status, environment);
 }
 
 std::optional<std::string> FinderSync::settingsStatusMessage() {
     SettingsFacts facts;
-    if (std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(appGroupId)) {
-        std::optional<PlistDictionary> shared = suite->dictionaryForKey(menuOptionsKey);
+    if (std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(appGroupId())) {
+        std::optional<PlistDictionary> shared = suite->dictionaryForKey(menuOptionsKey());
         facts.sharedOptionsPresent = shared && !shared->empty();
     }
-    facts.containerAvailable = services_.containers.containerURL(appGroupId).has_value();
+    facts.containerAvailable = services_.containers.containerURL(appGroupId()).has_value();
     if (std::optional<FileURL> file = menuOptionsFileURL())
         facts.optionsFileExists = services_.files.fileExists(file->path());
     return settingsStatusFor(facts);

@@ -40,6 +40,16 @@ bool PlistDictionary::remove(std::string_view key) {
     return true;
 }
 
+std::optional<bool> PlistValue::flagValue() const {
+    if (isBool())
+        return asBool();
+    if (isInteger())
+        return asInteger() != 0;
+    if (isReal())
+        return asReal() != 0.0;
+    return std::nullopt;
+}
+
 bool PlistDictionary::operator==(const PlistDictionary& other) const {
     return entries_ == other.entries_;
 }

@@ -29,7 +29,7 @@ using PlistArray = std::vector<PlistValue>;
 /// A dictionary that keeps its entries in stored order. Keys are unique;
 /// `set` replaces an existing key in place and appends a new one.
 class PlistDictionary {
-public:
+  public:
     using Entry = std::pair<std::string, PlistValue>;
 
     PlistDictionary() = default;
@@ -55,14 +55,14 @@ public:
 
     bool operator==(const PlistDictionary&) const;
 
-private:
+  private:
     std::vector<Entry> entries_;
 };
 
 /// One property-list value: boolean, integer, real, string (UTF-8), data,
 /// date, array or dictionary. Booleans and integers are distinct kinds.
 class PlistValue {
-public:
+  public:
     using Storage = std::variant<bool, std::int64_t, double, std::string, PlistData, PlistDate,
                                  PlistArray, PlistDictionary>;
 
@@ -89,6 +89,10 @@ public:
     bool isArray() const { return std::holds_alternative<PlistArray>(storage_); }
     bool isDictionary() const { return std::holds_alternative<PlistDictionary>(storage_); }
 
+    /// The flag a boolean or a number carries: a boolean is itself, a number
+    /// is true when non-zero. None for every other kind.
+    std::optional<bool> flagValue() const;
+
     bool asBool() const { return std::get<bool>(storage_); }
     std::int64_t asInteger() const { return std::get<std::int64_t>(storage_); }
     double asReal() const { return std::get<double>(storage_); }
@@ -104,7 +108,7 @@ public:
 
     bool operator==(const PlistValue& other) const { return storage_ == other.storage_; }
 
-private:
+  private:
     Storage storage_;
 };
 

@@ -1,26 +1,35 @@
 #include "extension/menu/menu_builder.h"
 
+#include "extension/companion_contract.h"
+
 namespace corvane {
 
 const std::array<MenuCommand, 7>& menuCommands() {
     static const std::array<MenuCommand, 7> commands{{
-        {"newTextFile", "New Text File", "createNewTextFile:", "doc.badge.plus",
+        {contract::kNewTextFileOption, "New Text File", "createNewTextFile:", "doc.badge.plus",
          ShowRule::UnlessSwitchedOff, EnabledRule::Always},
-        {"newTerminalHere", "New Terminal Here", "openTerminalHere:", "terminal",
+        {contract::kNewTerminalHereOption, "New Terminal Here", "openTerminalHere:", "terminal",
          ShowRule::WhenSwitchedOn, EnabledRule::Always},
-        {"newITermHere", "New iTerm2 Window Here", "openITermHere:", "terminal.fill",
+        {contract::kNewITermHereOption, "New iTerm2 Window Here", "openITermHere:", "terminal.fill",
          ShowRule::WhenSwitchedOn, EnabledRule::WhenITermInstalled},
-        {"copyPath", "Copy Path", "copyPath:", "doc.on.doc", ShowRule::WhenSwitchedOn,
-         EnabledRule::Always},
-        {"batchRename", "Batch Rename", "batchRenameItems:", "text.cursor",
+        {contract::kCopyPathOption, "Copy Path", "copyPath:", "doc.on.doc",
          ShowRule::WhenSwitchedOn, EnabledRule::Always},
-        {"toggleHiddenFiles", "Show/Hide Hidden Files", "toggleHiddenFiles:", "eye",
+        {contract::kBatchRenameOption, "Batch Rename", "batchRenameItems:", "text.cursor",
          ShowRule::WhenSwitchedOn, EnabledRule::Always},
-        {"openInVSCode", "Open in Visual Studio Code",
+        {contract::kToggleHiddenFilesOption, "Show/Hide Hidden Files", "toggleHiddenFiles:", "eye",
+         ShowRule::WhenSwitchedOn, EnabledRule::Always},
+        {contract::kOpenInVSCodeOption, "Open in Visual Studio Code",
          "openInVSCode:", "chevron.left.forwardslash.chevron.right", ShowRule::WhenSwitchedOn,
          EnabledRule::WhenVSCodeInstalled},
     }};
     return commands;
+}
+
+MenuOptions defaultMenuOptions() {
+    MenuOptions defaults;
+    for (const MenuCommand& command : menuCommands())
+        defaults.set(std::string(command.optionKey), command.show == ShowRule::UnlessSwitchedOff);
+    return defaults;
 }
 
 bool isCommandShown(const MenuCommand& command, const MenuOptions& options) {

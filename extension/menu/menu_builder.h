@@ -39,6 +39,11 @@ struct MenuCommand {
 /// The seven commands, in menu order.
 const std::array<MenuCommand, 7>& menuCommands();
 
+/// The built-in options: every command's key, in menu order, with the flag
+/// that shows the command as it shows when its key is absent ("newTextFile"
+/// on, the six others off).
+MenuOptions defaultMenuOptions();
+
 /// True when `command` belongs in a menu built from `options`.
 bool isCommandShown(const MenuCommand& command, const MenuOptions& options);
 

@@ -24,24 +24,11 @@ void MenuOptions::set(std::string key, bool enabled) {
         entries_.emplace_back(std::move(key), enabled);
 }
 
-MenuOptions defaultMenuOptions() {
-    return MenuOptions{
-        {"newTextFile", true},   {"newTerminalHere", false}, {"newITermHere", false},
-        {"copyPath", false},     {"batchRename", false},     {"toggleHiddenFiles", false},
-        {"openInVSCode", false},
-    };
-}
-
 MenuOptions menuOptionsFromDictionary(const PlistDictionary& source) {
     MenuOptions options;
     for (const auto& [key, value] : source) {
-        if (value.isBool())
-            options.set(key, value.asBool());
-        else if (value.isInteger())
-            options.set(key, value.asInteger() != 0);
-        else if (value.isReal())
-            options.set(key, value.asReal() != 0.0);
-        // Strings, dates, data, arrays and dictionaries carry no flag.
+        if (std::optional<bool> flag = value.flagValue())
+            options.set(key, *flag);
     }
     return options;
 }

@@ -13,7 +13,7 @@ namespace corvane {
 /// Which commands the context menu offers: option key to enabled flag, in the
 /// order the source listed them.
 class MenuOptions {
-public:
+  public:
     using Entry = std::pair<std::string, bool>;
 
     MenuOptions() = default;
@@ -29,16 +29,13 @@ public:
 
     bool operator==(const MenuOptions&) const = default;
 
-private:
+  private:
     std::vector<Entry> entries_;
 };
 
-/// The built-in table: "newTextFile" on, the six other commands off.
-MenuOptions defaultMenuOptions();
-
-/// Applies the value rule to every entry of `source`, in its order: a boolean
-/// is kept as it is, a number counts as true when non-zero, anything else is
-/// skipped.
+/// Applies the value rule to every entry of `source`, in its order: an entry
+/// whose value carries a flag (`PlistValue::flagValue`) is kept with that
+/// flag, any other is skipped.
 MenuOptions menuOptionsFromDictionary(const PlistDictionary& source);
 
 /// The text form used in log lines: ["copyPath": true, "newTextFile": false],

@@ -11,10 +11,10 @@
 namespace corvane {
 
 std::optional<FileURL> MenuOptionsStore::fileURL() const {
-    auto container = containers_.containerURL(appGroupId_);
+    auto container = containers_.containerURL(contract::kAppGroupId);
     if (!container) {
         logLine(log_, std::string(kMenuOptionsLogTag) + "App Group container not available for " +
-                          std::string(appGroupId_));
+                          std::string(contract::kAppGroupId));
         return std::nullopt;
     }
     return container->appending(contract::kMenuOptionsFileName);
@@ -37,11 +37,11 @@ std::optional<MenuOptions> MenuOptionsStore::loadFromFile() const {
 }
 
 MenuOptions MenuOptionsStore::loadFromSharedSettings() const {
-    auto suite = settings_.openSuite(appGroupId_);
+    auto suite = settings_.openSuite(contract::kAppGroupId);
     if (!suite)
         return {};
     suite->synchronize();
-    auto dictionary = suite->dictionaryForKey(menuOptionsKey_);
+    auto dictionary = suite->dictionaryForKey(contract::kMenuOptionsKey);
     if (!dictionary)
         return {};
     return menuOptionsFromDictionary(*dictionary);
@@ -56,9 +56,8 @@ MenuOptions MenuOptionsStore::load() const {
     log("Loaded menu options: ", shared);
     if (!shared.empty())
         return shared;
-    MenuOptions defaults = defaultMenuOptions();
-    log("Using default menu options: ", defaults);
-    return defaults;
+    log("Using default menu options: ", defaults_);
+    return defaults_;
 }
 
 void MenuOptionsStore::log(std::string_view message, const MenuOptions& options) const {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace corvane {
 
@@ -23,12 +24,12 @@ inline constexpr std::string_view kMenuOptionsLogTag = "[CorvaneExt] ";
 /// never merged. Every load reads afresh; nothing is cached.
 class MenuOptionsStore {
   public:
-    /// All references must outlive the store.
+    /// All references must outlive the store. `defaults` are the options used
+    /// when neither the file nor the shared settings yield any.
     MenuOptionsStore(SettingsProvider& settings, AppGroupContainers& containers, FileManager& files,
-                     std::ostream& log, std::string_view appGroupId,
-                     std::string_view menuOptionsKey)
+                     std::ostream& log, MenuOptions defaults)
         : settings_(settings), containers_(containers), files_(files), log_(log),
-          appGroupId_(appGroupId), menuOptionsKey_(menuOptionsKey) {}
+          defaults_(std::move(defaults)) {}
 
     /// The options file, "MenuOptions.plist" in the App Group container (it
     /// need not exist); none, with a log line, when there is no container.
@@ -53,8 +54,7 @@ class MenuOptionsStore {
     AppGroupContainers& containers_;
     FileManager& files_;
     std::ostream& log_;
-    std::string_view appGroupId_;
-    std::string_view menuOptionsKey_;
+    MenuOptions defaults_;
 };
 
 } // namespace corvane

@@ -1,6 +1,9 @@
+#include "extension/menu/menu_builder.h"
 #include "tests/fakes/finder_sync_fixture.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace corvane {
 namespace {
@@ -8,25 +11,19 @@ namespace {
 using FinderSyncStartupTest = fakes::FinderSyncFixture;
 
 TEST_F(FinderSyncStartupTest, LoadsSecuredFoldersThenOptionsThenWatchesRoot) {
-    FileURL folder = temp.makeFolder("granted");
-    grantFolder("docs", folder);
-    setSharedValue("contextMenuOptions", PlistDictionary{{"copyPath", true}});
-    makeFinderSync();
-    EXPECT_EQ(calls, (fakes::CallLog{
-                         "settings.openSuite group.Brenvo.Corvane",
-                         "settings.objectForKey securedDirectories",
-                         "security.resolveBookmark bookmark:docs",
-                         "security.startAccessing " + folder.path(),
-                         "containers.containerURL group.Brenvo.Corvane",
-                         "files.readPropertyListDictionary " + menuOptionsFile().path(),
-                         "settings.openSuite group.Brenvo.Corvane",
-                         "settings.synchronize",
-                         "settings.objectForKey contextMenuOptions",
-                         "controller.setDirectoryURLs /",
-                     }));
-    EXPECT_EQ(log.str(), "Loaded secured URL: " + folder.path() +
-                             "\n"
-                             "[CorvaneExt] Loaded menu options: [\"copyPath\": true]\n");
+    grantFolder("docs", temp.makeFolder("granted"));
+    FinderSync& sync = makeFinderSync();
+    auto first = [&](std::string_view prefix) {
+        return std::ranges::find_if(calls, [&](const auto& c) { return c.starts_with(prefix); }) -
+               calls.begin();
+    };
+    EXPECT_LT(first("security.startAccessing"), first("files.readPropertyListDictionary"));
+    EXPECT_LT(first("settings.objectForKey contextMenuOptions"),
+              first("controller.setDirectoryURLs"));
+    EXPECT_EQ(controller.directoryURLs(), std::set{FileURL::fromPath("/")});
+    EXPECT_EQ(sync.securedURLs().size(), 1u);
+    EXPECT_EQ(sync.menuOptions(), defaultMenuOptions());
+    EXPECT_EQ(sync.lastBatchRenameExecuteId(), std::nullopt);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "extension/settings/menu_options.h"
+#include "extension/settings/menu_options_store.h"
 #include "tests/fakes/finder_sync_fixture.h"
 
 #include <gmock/gmock.h>
@@ -7,87 +8,60 @@
 namespace corvane {
 namespace {
 
-using fakes::FinderSyncFixture;
+using ::testing::Contains;
+using ::testing::Not;
+using ::testing::StartsWith;
 
-TEST(MenuOptionsValueRule, KeepsBooleansAndNumbersOnly) {
-    const std::pair<PlistValue, std::optional<bool>> table[] = {{true, true},
-                                                                {false, false},
-                                                                {0, false},
-                                                                {1, true},
-                                                                {2, true},
-                                                                {-1, true},
-                                                                {0.0, false},
-                                                                {0.5, true},
-                                                                {"true", std::nullopt},
-                                                                {PlistData{"\x01"}, {}},
-                                                                {PlistDate{1}, {}},
-                                                                {PlistArray{PlistValue(true)}, {}},
-                                                                {PlistDictionary{{"k", true}}, {}}};
-    for (std::size_t row = 0; row < std::size(table); ++row) {
-        SCOPED_TRACE(row);
-        const auto& [value, expected] = table[row];
-        MenuOptions options = menuOptionsFromDictionary(PlistDictionary{{"k", value}});
-        EXPECT_EQ(options.find("k"), expected);
-        EXPECT_EQ(options.size(), expected ? 1u : 0u);
-    }
-}
-
-TEST(MenuOptionsText, KeepsSourceOrderAndEscapesKeys) {
+// Which values carry a flag is PlistValue::flagValue's rule, checked on every
+// kind by the settings suite's typed tests.
+TEST(MenuOptionsRule, KeepsEntriesWithAFlagInSourceOrderAndWritesTheTextForm) {
     EXPECT_EQ(describeMenuOptions({}), "[:]");
-    EXPECT_EQ(describeMenuOptions(menuOptionsFromDictionary(
-                  {{"zeta", true}, {"skip", "x"}, {"alpha", 0}, {"a\"b\n", false}})),
-              R"(["zeta": true, "alpha": false, "a\"b\n": false])");
+    EXPECT_EQ(describeMenuOptions(menuOptionsFromDictionary({{"zeta", true},
+                                                             {"skip", "x"},
+                                                             {"alpha", 0},
+                                                             {"half", 0.5},
+                                                             {"bytes", PlistData{"\x01"}},
+                                                             {"a\"b\n", false}})),
+              R"(["zeta": true, "alpha": false, "half": true, "a\"b\n": false])");
 }
 
-class MenuOptionsLoadTest : public FinderSyncFixture {
+/// The store on the fixture's services, with defaults of its own.
+class MenuOptionsStoreTest : public fakes::FinderSyncFixture {
   protected:
-    MenuOptions load() { return makeFinderSync().menuOptions; }
+    const MenuOptions defaults{{"fromTheOwner", true}};
+    MenuOptionsStore store{settings, containers, files, log, defaults};
 };
 
-TEST_F(MenuOptionsLoadTest, FileWinsAloneWithoutOpeningTheSuite) {
+TEST_F(MenuOptionsStoreTest, FileWinsAloneWithoutOpeningTheSuite) {
     writeOptionsFile(PlistDictionary{{"copyPath", true}, {"note", "text"}});
     setSharedValue("contextMenuOptions", PlistDictionary{{"newTextFile", false}});
-    FinderSync& object = makeFinderSync();
-    clearRecords();
-    object.loadMenuOptions();
-    EXPECT_EQ(object.menuOptions, (MenuOptions{{"copyPath", true}}));
+    EXPECT_EQ(store.load(), (MenuOptions{{"copyPath", true}}));
     EXPECT_EQ(logLines(), std::vector<std::string>{
                               R"([CorvaneExt] Loaded menu options from file: ["copyPath": true])"});
-    EXPECT_EQ(calls,
-              (fakes::CallLog{"containers.containerURL group.Brenvo.Corvane",
-                              "files.readPropertyListDictionary " + menuOptionsFile().path()}));
+    EXPECT_THAT(calls, Not(Contains(StartsWith("settings."))));
 }
 
-TEST_F(MenuOptionsLoadTest, UnusableFilesFallThroughToTheSharedEntry) {
-    const std::vector<std::function<void()>> unusable = {
-        [&] { writeOptionsFile(PlistDictionary{}); },
-        [&] {
-            writeOptionsFile(PlistDictionary{{"copyPath", "yes"}});
-        },
-        [&] { writeOptionsFile(PlistArray{PlistValue(true)}); },
-        [&] { temp.writeFile("container/MenuOptions.plist", "not a property list"); },
-    };
+TEST_F(MenuOptionsStoreTest, UnusableFilesFallThroughToTheSharedEntry) {
+    // A file that cannot be read as a dictionary is the file manager's to tell.
+    const PlistValue unusable[] = {PlistDictionary{}, PlistDictionary{{"copyPath", "yes"}},
+                                   PlistArray{PlistValue(true)}};
     setSharedValue("contextMenuOptions", PlistDictionary{{"newTextFile", 0}, {"unknownKey", 1}});
-    for (const auto& writeFile : unusable) {
-        writeFile();
+    for (const PlistValue& file : unusable) {
+        writeOptionsFile(file);
         clearRecords();
-        EXPECT_EQ(load(), (MenuOptions{{"newTextFile", false}, {"unknownKey", true}}));
+        EXPECT_EQ(store.load(), (MenuOptions{{"newTextFile", false}, {"unknownKey", true}}));
         EXPECT_EQ(logLines(),
                   std::vector<std::string>{R"([CorvaneExt] Loaded menu options: )"
                                            R"(["newTextFile": false, "unknownKey": true])"});
-        EXPECT_THAT(calls, ::testing::Contains("settings.synchronize"));
+        EXPECT_THAT(calls, Contains("settings.synchronize"));
     }
 }
 
-TEST_F(MenuOptionsLoadTest, NoUsableSharedEntryUsesTheDefaults) {
+TEST_F(MenuOptionsStoreTest, NoUsableEntryAnywhereGivesTheOwnersDefaults) {
     setSharedValue("contextMenuOptions", PlistDictionary{{"copyPath", "on"}});
-    EXPECT_EQ(load(), defaultMenuOptions());
-    EXPECT_EQ(logLines(),
-              (std::vector<std::string>{
-                  "[CorvaneExt] Loaded menu options: [:]",
-                  R"([CorvaneExt] Using default menu options: ["newTextFile": true, )"
-                  R"("newTerminalHere": false, "newITermHere": false, "copyPath": false, )"
-                  R"("batchRename": false, "toggleHiddenFiles": false, "openInVSCode": false])"}));
+    EXPECT_EQ(store.load(), defaults);
+    EXPECT_EQ(logLines().back(),
+              R"([CorvaneExt] Using default menu options: ["fromTheOwner": true])");
 }
 
 } // namespace

@@ -5,139 +5,86 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iterator>
 
 namespace corvane {
 namespace {
 
-using fakes::FinderSyncFixture;
 using ::testing::Each;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-// What the bookmark map holds under one key.
-enum class Grant { Good, Stale, Broken, Refused, NotData };
+using SecuredDirectoriesTest = fakes::FinderSyncFixture;
 
-struct LoadCase {
-    const char* name;
-    std::vector<std::pair<std::string, Grant>> map;
-    std::vector<std::string> expectedFolders; // relative to the temporary folder
-    std::vector<std::string> expectedLog;
-};
-
-class SecuredLoadTest : public FinderSyncFixture, public ::testing::WithParamInterface<LoadCase> {};
-
-TEST_P(SecuredLoadTest, ListsGrantedFoldersAndLogs) {
-    const LoadCase& c = GetParam();
-    setSharedValue("securedDirectories", PlistDictionary{});
-    for (const auto& [key, grant] : c.map) {
-        FileURL folder = temp.makeFolder(key);
-        switch (grant) {
-        case Grant::Good:
-        case Grant::Stale:
-            grantFolder(key, folder, grant == Grant::Stale);
-            break;
-        case Grant::Broken:
-            grantBrokenFolder(key, "The folder is gone.");
-            break;
-        case Grant::Refused:
-            grantFolder(key, folder);
-            security.refuseAccess(folder.path());
-            break;
-        case Grant::NotData:
-            addBookmarkValue(key, "a string");
-            break;
-        }
-    }
+TEST_F(SecuredDirectoriesTest, LoadListsTheFoldersGrantedInMapOrderAndLogs) {
+    FileURL z = temp.makeFolder("z"), r = temp.makeFolder("r"), s = temp.makeFolder("s"),
+            a = temp.makeFolder("a");
+    grantFolder("z", z);
+    grantBrokenFolder("x", "The folder is gone.");
+    grantFolder("r", r);
+    security.refuseAccess(r.path());
+    grantFolder("s", s, /*stale=*/true);
+    grantFolder("a", a);
     FinderSync& object = makeFinderSync();
-    std::vector<FileURL> expected;
-    for (const auto& name : c.expectedFolders)
-        expected.push_back(temp.url().appending(name));
-    EXPECT_EQ(object.securedURLs, expected);
-    // "@" stands for the temporary folder; the menu options lines are not ours.
-    std::vector<std::string> expectedLog = c.expectedLog, securedLines;
-    for (auto& line : expectedLog) {
-        if (auto at = line.find('@'); at != std::string::npos)
-            line.replace(at, 1, temp.path() + "/");
-    }
-    std::ranges::copy_if(logLines(), std::back_inserter(securedLines),
-                         [](const std::string& line) { return !line.starts_with("[CorvaneExt]"); });
-    EXPECT_EQ(securedLines, expectedLog);
-    EXPECT_EQ(security.openAccess(), static_cast<int>(expected.size()));
+    EXPECT_EQ(object.securedURLs(), (std::vector{z, s, a}));
+    for (const FileURL& folder : {z, s, a})
+        EXPECT_EQ(security.accessCount(folder), 1) << folder.path();
+    std::vector<std::string> lines = logLines();
+    lines.resize(4); // the menu options lines follow
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "Loaded secured URL: " + z.path(),
+                         "Failed to resolve bookmark for x: The folder is gone.",
+                         "Loaded secured URL: " + s.path(), "Loaded secured URL: " + a.path()}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, SecuredLoadTest,
-    ::testing::Values(LoadCase{"EmptyMap", {}, {}, {}},
-                      LoadCase{"OneValueNotData",
-                               {{"a", Grant::Good}, {"s", Grant::NotData}, {"b", Grant::Good}},
-                               {},
-                               {}},
-                      LoadCase{"OnlyBookmarkBroken",
-                               {{"gone", Grant::Broken}},
-                               {},
-                               {"Failed to resolve bookmark for gone: The folder is gone."}},
-                      LoadCase{"MixedInMapOrder",
-                               {{"z", Grant::Good},
-                                {"x", Grant::Broken},
-                                {"r", Grant::Refused},
-                                {"s", Grant::Stale},
-                                {"a", Grant::Good}},
-                               {"z", "s", "a"},
-                               {"Loaded secured URL: @z",
-                                "Failed to resolve bookmark for x: The folder is gone.",
-                                "Loaded secured URL: @s", "Loaded secured URL: @a"}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-using SecuredDirectoriesTest = FinderSyncFixture;
-
-TEST_F(SecuredDirectoriesTest, NoUsableMapMeansNoFolders) {
-    grantFolder("a", temp.makeFolder("a"));
-    setSharedValue("securedDirectories", PlistArray{PlistData{"bookmark:a"}});
-    EXPECT_TRUE(makeFinderSync().securedURLs.empty());
-    settings.setAvailable(false);
-    setSharedValue("securedDirectories", PlistDictionary{{"a", PlistData{"bookmark:a"}}});
-    finderSync->loadSecuredURLs();
-    EXPECT_TRUE(finderSync->securedURLs.empty());
-    EXPECT_THAT(calls, Each(Not(StartsWith("security.resolveBookmark"))));
-}
-
-TEST_F(SecuredDirectoriesTest, ReloadEndsEveryAccessBeforeStartingAgain) {
-    grantFolder("a", temp.makeFolder("a"));
-    grantFolder("b", temp.makeFolder("b"));
+TEST_F(SecuredDirectoriesTest, ReloadEndsEveryAccessBeforeStartingAgainAndDestructionEndsNone) {
+    const FileURL a = temp.makeFolder("a"), b = temp.makeFolder("b");
+    grantFolder("a", a);
+    grantFolder("b", b);
     FinderSync& object = makeFinderSync();
     calls.clear();
     object.loadSecuredURLs();
-    const std::string a = temp.path() + "/a", b = temp.path() + "/b";
-    EXPECT_EQ(calls, (fakes::CallLog{
-                         "security.stopAccessing " + a, "security.stopAccessing " + b,
-                         "settings.openSuite group.Brenvo.Corvane",
-                         "settings.objectForKey securedDirectories",
-                         "security.resolveBookmark bookmark:a", "security.startAccessing " + a,
-                         "security.resolveBookmark bookmark:b", "security.startAccessing " + b}));
-    EXPECT_EQ(object.securedURLs, (std::vector{FileURL::fromPath(a), FileURL::fromPath(b)}));
-    EXPECT_EQ(security.openAccess(), 2);
-
-    // A failed reload still ends the old access first.
-    settings.setAvailable(false);
-    object.loadSecuredURLs();
-    EXPECT_TRUE(object.securedURLs.empty());
-    EXPECT_EQ(security.openAccess(), 0);
+    auto firstStart = std::ranges::find_if(
+        calls, [](const std::string& call) { return call.starts_with("security.startAccessing"); });
+    for (const FileURL& folder : {a, b})
+        EXPECT_EQ(std::ranges::count(calls.begin(), firstStart,
+                                     "security.stopAccessing " + folder.path()),
+                  1);
+    EXPECT_EQ(object.securedURLs(), (std::vector{a, b}));
+    finderSync.reset();
+    EXPECT_EQ(security.accessCount(a), 1);
 }
 
-TEST_F(SecuredDirectoriesTest, DestructionLeavesAccessOpen) {
-    grantFolder("a", temp.makeFolder("a"));
-    makeFinderSync();
-    clearRecords();
-    finderSync.reset();
-    EXPECT_EQ(calls, fakes::CallLog{});
-    EXPECT_EQ(security.openAccess(), 1);
+TEST_F(SecuredDirectoriesTest, NoUsableMapEndsTheOldAccessAndListsNothing) {
+    const FileURL a = temp.makeFolder("a");
+    grantFolder("a", a);
+    FinderSync& object = makeFinderSync();
+    settings.setAvailable(false);
+    object.loadSecuredURLs();
+    EXPECT_TRUE(object.securedURLs().empty());
+    EXPECT_EQ(security.accessCount(a), 0);
+
+    settings.setAvailable(true);
+    addBookmarkValue("s", "a string"); // the whole map is unusable
+    calls.clear();
+    object.loadSecuredURLs();
+    EXPECT_TRUE(object.securedURLs().empty());
+    EXPECT_THAT(calls, Each(Not(StartsWith("security.resolveBookmark"))));
+}
+
+TEST(SecuredDirectoryRule, InsideMeansACharacterPrefixOfAnyListedFolder) {
+    const std::vector<FileURL> listed{FileURL::fromPath("/Users/a/b"),
+                                      FileURL::fromPath("/granted")};
+    EXPECT_TRUE(isInsideAnyDirectory(listed, "/Users/a/b"));
+    EXPECT_TRUE(isInsideAnyDirectory(listed, "/Users/a/bc"));
+    EXPECT_TRUE(isInsideAnyDirectory(listed, "/granted/x"));
+    EXPECT_FALSE(isInsideAnyDirectory(listed, "/Users/a"));
+    EXPECT_FALSE(isInsideAnyDirectory({}, "/Users/a/b"));
+    EXPECT_TRUE(isInsideAnyDirectory({FileURL::fromPath("/")}, "/any/path"));
 }
 
 TEST_F(SecuredDirectoriesTest, AccessBracketStartsOnTheTargetOnlyWhenInside) {
+    grantFolder("granted", FileURL::fromPath("/granted"));
     FinderSync& object = makeFinderSync();
-    object.securedURLs = {FileURL::fromPath("/Users/a/b"), FileURL::fromPath("/granted")};
-    EXPECT_FALSE(object.isInsideSecuredDirectory("/Users/a"));
     // Runs an operation at `path`; returns what was asked while it ran.
     auto write = [&](const char* path) {
         calls.clear();
@@ -159,7 +106,7 @@ TEST_F(SecuredDirectoriesTest, AccessBracketStartsOnTheTargetOnlyWhenInside) {
                                                  [] { throw std::runtime_error("boom"); }),
                  std::runtime_error);
     EXPECT_EQ(calls.back(), stop + "/granted/t");
-    EXPECT_EQ(security.openAccess(), 0);
+    EXPECT_EQ(security.accessCount(FileURL::fromPath("/granted/t")), 0);
 }
 
 } // namespace

@@ -15,23 +15,16 @@
 #include "platform/settings.h"
 #include "platform/system_images.h"
 #include "platform/uuid.h"
-#include "tests/temp_dir.h"
-
-#include <stdlib.h>
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 namespace corvane::fakes {
@@ -55,7 +48,8 @@ class Recorder {
 };
 
 /// Settings suites held in memory, by name. Opening a suite takes a snapshot
-/// of its store; `synchronize` refreshes it; writes go to both.
+/// of its store and `synchronize` refreshes it; a write changes the store and
+/// then takes a fresh snapshot, as the real suite does.
 class FakeSettingsProvider final : public SettingsProvider, Recorder {
   public:
     using Recorder::Recorder;
@@ -85,15 +79,11 @@ class FakeSettingsProvider::Suite final : public SettingsSuite {
     }
     Expected<void> setObject(const PlistValue& value, std::string_view key) override {
         owner_.record("settings.setObject " + std::string(key));
-        owner_.store(name_).set(std::string(key), value);
-        snapshot_.set(std::string(key), value);
-        return {};
+        return update([&](PlistDictionary& store) { store.set(std::string(key), value); });
     }
     Expected<void> removeObject(std::string_view key) override {
         owner_.record("settings.removeObject " + std::string(key));
-        owner_.store(name_).remove(key);
-        snapshot_.remove(key);
-        return {};
+        return update([&](PlistDictionary& store) { store.remove(key); });
     }
     bool synchronize() override {
         owner_.record("settings.synchronize");
@@ -102,6 +92,12 @@ class FakeSettingsProvider::Suite final : public SettingsSuite {
     }
 
   private:
+    template <class Change> Expected<void> update(Change&& change) {
+        change(owner_.store(name_));
+        snapshot_ = owner_.store(name_);
+        return {};
+    }
+
     FakeSettingsProvider& owner_;
     std::string name_;
     PlistDictionary snapshot_;
@@ -160,7 +156,7 @@ class RecordingFileManager final : public FileManager, Recorder {
 };
 
 /// Bookmarks as a table from bookmark data to a folder or an error. Access is
-/// granted unless refused for a path, and counted.
+/// granted unless refused for a path, and counted per path.
 class FakeSecurityScope final : public SecurityScope, Recorder {
   public:
     using Recorder::Recorder;
@@ -175,13 +171,16 @@ class FakeSecurityScope final : public SecurityScope, Recorder {
     }
     bool startAccessing(const FileURL& url) override {
         record("security.startAccessing " + url.path());
-        const bool granted = !refused_.contains(url.path());
-        openAccess_ += granted;
-        return granted;
+        if (refused_.contains(url.path()))
+            return false;
+        ++accessCounts_[url.path()];
+        return true;
     }
+    /// Ends one counted access; never goes below zero.
     void stopAccessing(const FileURL& url) override {
         record("security.stopAccessing " + url.path());
-        --openAccess_;
+        if (auto it = accessCounts_.find(url.path()); it != accessCounts_.end() && it->second > 0)
+            --it->second;
     }
 
     /// `data` resolves to `url`, reported stale when `stale` is true.
@@ -194,13 +193,16 @@ class FakeSecurityScope final : public SecurityScope, Recorder {
     }
     /// `startAccessing` returns false for this path.
     void refuseAccess(std::string path) { refused_.insert(std::move(path)); }
-    /// Granted starts minus stops.
-    int openAccess() const { return openAccess_; }
+    /// Granted starts minus stops for `url`'s path.
+    int accessCount(const FileURL& url) const {
+        auto it = accessCounts_.find(url.path());
+        return it == accessCounts_.end() ? 0 : it->second;
+    }
 
   private:
     std::map<std::string, Expected<Resolved>, std::less<>> bookmarks_;
     std::set<std::string> refused_;
-    int openAccess_ = 0;
+    std::map<std::string, int> accessCounts_;
 };
 
 /// Records posts and observers; delivers nothing.
@@ -279,7 +281,6 @@ class FakeSystemImages final : public SystemImages {
   public:
     std::optional<MenuImage> systemSymbolImage(std::string_view symbolName,
                                                std::string_view accessibilityDescription) override {
-        requests_.emplace_back(symbolName, accessibilityDescription);
         if (!known_.contains(symbolName))
             return std::nullopt;
         return MenuImage{std::string(symbolName), "icon:" + std::string(symbolName), false,
@@ -287,12 +288,9 @@ class FakeSystemImages final : public SystemImages {
     }
 
     void addSymbol(std::string name) { known_.insert(std::move(name)); }
-    /// Every (symbol, description) asked for, known or not, in order.
-    const std::vector<std::pair<std::string, std::string>>& requests() const { return requests_; }
 
   private:
     std::set<std::string, std::less<>> known_;
-    std::vector<std::pair<std::string, std::string>> requests_;
 };
 
 } // namespace corvane::fakes

@@ -8,6 +8,7 @@
 #include "extension/finder_sync.h"
 #include "platform/linux/plist/plist_codec.h"
 #include "tests/fakes/fakes.h"
+#include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -28,10 +29,6 @@ class FinderSyncFixture : public ::testing::Test {
             FinderSyncServices{controller, settings, containers, files, security, notifications,
                                scheduler, uuids, images, log});
         return *finderSync;
-    }
-
-    FileURL menuOptionsFile() const {
-        return temp.url().appending("container").appending(contract::kMenuOptionsFileName);
     }
 
     /// Stores `value` under `key` in the shared settings suite.

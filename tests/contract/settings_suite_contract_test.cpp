@@ -1,0 +1,119 @@
+// What callers of a settings suite rely on, checked on the in-memory fake and
+// on the property-list files alike, so the fake cannot drift.
+
+#include "platform/linux/directory_app_group_containers.h"
+#include "platform/linux/plist_file_settings.h"
+#include "tests/contract/implementation_name.h"
+#include "tests/fakes/fakes.h"
+#include "tests/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <span>
+#include <stdexcept>
+
+namespace corvane {
+namespace {
+
+constexpr std::string_view kSuite = "group.Test.Contract";
+
+struct FakeSettings {
+    static constexpr const char* kName = "Fake";
+    fakes::FakeSettingsProvider provider;
+    void makeUnavailable() { provider.setAvailable(false); }
+};
+
+/// Binary property lists in App Group containers under a temporary folder.
+struct PlistFileSettings {
+    static constexpr const char* kName = "PlistFile";
+    testing::TempDir temp;
+    DirectoryAppGroupContainers containers{temp / "containers"};
+    PlistFileSettingsProvider provider{containers};
+    /// A regular file where the suite's Library folder belongs.
+    void makeUnavailable() {
+        temp.makeFolder("containers/" + std::string(kSuite));
+        temp.writeFile("containers/" + std::string(kSuite) + "/Library", "");
+    }
+};
+
+template <class Traits> class SettingsSuiteContract : public ::testing::Test {
+  protected:
+    /// Opens the suite afresh, as another writer would.
+    std::unique_ptr<SettingsSuite> open(std::string_view name = kSuite) {
+        std::unique_ptr<SettingsSuite> suite = traits_.provider.openSuite(name);
+        if (!suite)
+            throw std::runtime_error("cannot open " + std::string(name));
+        return suite;
+    }
+    Traits traits_;
+};
+
+using Implementations = ::testing::Types<FakeSettings, PlistFileSettings>;
+TYPED_TEST_SUITE(SettingsSuiteContract, Implementations, testing::ImplementationName);
+
+TYPED_TEST(SettingsSuiteContract, ValuesReadBackInLaterSuitesOfTheSameNameOnly) {
+    const PlistValue record = PlistDictionary{
+        {"id", "A"}, {"paths", PlistArray{"/a", "/b"}}, {"data", PlistData{{"\0\xff", 2}}}};
+    auto suite = this->open();
+    EXPECT_EQ(suite->objectForKey("record"), std::nullopt);
+    EXPECT_TRUE(suite->removeObject("record")) << "removing a missing key succeeds";
+    ASSERT_TRUE(suite->setObject(1, "record"));
+    ASSERT_TRUE(suite->setObject(record, "record"));
+    EXPECT_EQ(suite->objectForKey("record"), record);
+    EXPECT_EQ(this->open()->objectForKey("record"), record);
+    EXPECT_EQ(this->open("group.Test.Other")->objectForKey("record"), std::nullopt);
+}
+
+TYPED_TEST(SettingsSuiteContract, OthersWritesAreSeenOnlyAfterSynchronize) {
+    auto mine = this->open(), theirs = this->open();
+    ASSERT_TRUE(theirs->setObject(true, "appIsRunning"));
+    EXPECT_EQ(mine->objectForKey("appIsRunning"), std::nullopt);
+    EXPECT_TRUE(mine->synchronize());
+    EXPECT_TRUE(mine->boolForKey("appIsRunning"));
+
+    ASSERT_TRUE(theirs->removeObject("appIsRunning"));
+    EXPECT_TRUE(mine->boolForKey("appIsRunning"));
+    EXPECT_TRUE(mine->synchronize());
+    EXPECT_EQ(mine->objectForKey("appIsRunning"), std::nullopt);
+}
+
+TYPED_TEST(SettingsSuiteContract, OwnWriteOrRemoveSeesTheMergedCurrentContent) {
+    auto mine = this->open(), theirs = this->open();
+    ASSERT_TRUE(theirs->setObject("theirs", "first"));
+    ASSERT_TRUE(mine->setObject("mine", "second"));
+    EXPECT_EQ(mine->objectForKey("first"), PlistValue("theirs"));
+    EXPECT_EQ(theirs->objectForKey("second"), std::nullopt) << "their snapshot stays";
+
+    ASSERT_TRUE(theirs->setObject("theirs again", "third"));
+    ASSERT_TRUE(mine->removeObject("first"));
+    EXPECT_EQ(mine->objectForKey("first"), std::nullopt);
+    EXPECT_EQ(mine->objectForKey("second"), PlistValue("mine"));
+    EXPECT_EQ(mine->objectForKey("third"), PlistValue("theirs again"));
+}
+
+TYPED_TEST(SettingsSuiteContract, HelpersReadFlagsAndDictionariesOnly) {
+    const PlistDictionary options{{"copyPath", true}};
+    const PlistValue on[] = {true, -1, 0.5};
+    const PlistValue off[] = {
+        false, 0, 0.0, "true", PlistData{"\x01"}, PlistDate{1}, PlistArray{true}, options};
+    auto suite = this->open();
+    EXPECT_FALSE(suite->boolForKey("key")) << "missing";
+    using Values = std::span<const PlistValue>;
+    for (const auto& [values, flag] : {std::pair<Values, bool>{on, true}, {off, false}}) {
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            ASSERT_TRUE(suite->setObject(values[i], "key"));
+            EXPECT_EQ(suite->boolForKey("key"), flag) << "value " << i;
+        }
+    }
+    EXPECT_EQ(suite->dictionaryForKey("key"), options);
+    ASSERT_TRUE(suite->setObject(PlistArray{options}, "key"));
+    EXPECT_EQ(suite->dictionaryForKey("key"), std::nullopt);
+}
+
+TYPED_TEST(SettingsSuiteContract, UnavailableSettingsOpenNoSuite) {
+    this->traits_.makeUnavailable();
+    EXPECT_EQ(this->traits_.provider.openSuite(kSuite), nullptr);
+}
+
+} // namespace
+} // namespace corvane
