@@ -27,10 +27,6 @@ const char kIntrospectionXml[] = R"xml(<node>
 
 namespace {
 
-constexpr char kMenuRequestType[] = "(uaayaay)";
-constexpr char kActionRequestType[] = "(saayaay)";
-constexpr char kMenuReplyType[] = "(bsa(bssssssbb))";
-
 /// Owns one GVariant reference taken from a getter that returns a new one.
 struct VariantRef {
     GVariant* v;
