@@ -80,13 +80,13 @@ static void test_file_info_init(TestFileInfo*) {}
 
 namespace corvane::testing {
 
-namespace {
-
 NautilusFileInfo* newFileInfo(const std::string& uri) {
     auto* info = reinterpret_cast<TestFileInfo*>(g_object_new(test_file_info_get_type(), nullptr));
     info->location = g_file_new_for_uri(uri.c_str());
     return NAUTILUS_FILE_INFO(info);
 }
+
+namespace {
 
 using Clock = std::chrono::steady_clock;
 

@@ -79,7 +79,9 @@ class MenuItems {
     GList* items_;
 };
 
-/// The items for a selection of `uris` (file URIs, or others).
+/// A file-info object of our own type for `uri` (a file URI, or another).
+NautilusFileInfo* newFileInfo(const std::string& uri);
+/// The items for a selection of `uris`.
 MenuItems fileItems(NautilusMenuProvider* provider, const std::vector<std::string>& uris);
 /// The items for the background of the folder at `uri`.
 MenuItems backgroundItems(NautilusMenuProvider* provider, const std::string& uri);
