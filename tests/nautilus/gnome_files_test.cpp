@@ -100,11 +100,6 @@ TEST(GnomeFilesTest, BackgroundMenuShowsTheExtensionsItemAndChoosingItRunsIt) {
     env["DISPLAY"] = display.name();
     env["GSK_RENDERER"] = "cairo";
     env["NO_AT_BRIDGE"] = "1";
-#ifdef CORVANE_SANITIZER_RUNTIME
-    // An instrumented module needs its runtime loaded first.
-    env["LD_PRELOAD"] = CORVANE_SANITIZER_RUNTIME;
-    env["ASAN_OPTIONS"] = "detect_leaks=0";
-#endif
     Process files({"unshare", "--mount", "--propagation", "private", "--", "sh", "-c",
                    "mount --bind \"$0\" \"$1\" && exec nautilus --new-window \"$2\"", modules,
                    CORVANE_NAUTILUS_EXTENSION_DIR, folder},
