@@ -67,12 +67,9 @@ std::optional<RequestContext> selectionContext(GList* files) {
     }
     if (context.selected.empty())
         return std::nullopt;
-    GFile* first = g_file_new_for_path(context.selected.front().c_str());
-    GFile* parent = g_file_get_parent(first);
-    context.targeted = localPath(parent);
-    if (parent != nullptr)
-        g_object_unref(parent);
-    g_object_unref(first);
+    char* folder = g_path_get_dirname(context.selected.front().c_str());
+    context.targeted = folder;
+    g_free(folder);
     return context;
 }
 

@@ -249,15 +249,9 @@ void PrintTo(const FinderCall& call, std::ostream* out) {
 }
 
 struct FinderCallMonitor::State {
-    struct Seen {
-        FinderCall call;
-        std::string sender;
-        guint32 serial = 0;
-        bool answered = false;
-    };
     std::string ownName;
     mutable std::mutex mutex;
-    std::vector<Seen> seen;
+    std::vector<FinderCall> calls;
 };
 
 namespace {
@@ -306,23 +300,9 @@ GDBusMessage* monitorFilter(GDBusConnection*, GDBusMessage* message, gboolean in
     auto& state = **static_cast<std::shared_ptr<FinderCallMonitor::State>*>(data);
     if (!incoming || g_strcmp0(g_dbus_message_get_destination(message), state.ownName.c_str()) == 0)
         return message;
-    std::lock_guard lock(state.mutex);
-    switch (g_dbus_message_get_message_type(message)) {
-    case G_DBUS_MESSAGE_TYPE_METHOD_CALL:
-        if (std::optional<FinderCall> call = finderCallOf(message))
-            state.seen.push_back({std::move(*call), g_dbus_message_get_sender(message),
-                                  g_dbus_message_get_serial(message), false});
-        break;
-    case G_DBUS_MESSAGE_TYPE_METHOD_RETURN:
-    case G_DBUS_MESSAGE_TYPE_ERROR:
-        for (auto& seen : state.seen) {
-            if (seen.serial == g_dbus_message_get_reply_serial(message) &&
-                seen.sender == g_dbus_message_get_destination(message))
-                seen.answered = true;
-        }
-        break;
-    default:
-        break;
+    if (std::optional<FinderCall> call = finderCallOf(message)) {
+        std::lock_guard lock(state.mutex);
+        state.calls.push_back(std::move(*call));
     }
     g_object_unref(message);
     return nullptr;
@@ -350,7 +330,7 @@ FinderCallMonitor::FinderCallMonitor(const std::string& busAddress)
         [](gpointer data) { delete static_cast<std::shared_ptr<State>*>(data); });
     const std::string callRule =
         std::string("type='method_call',interface='") + finderbus::kInterface + "'";
-    const char* rules[] = {callRule.c_str(), "type='method_return'", "type='error'", nullptr};
+    const char* rules[] = {callRule.c_str(), nullptr};
     GVariant* reply = g_dbus_connection_call_sync(
         connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
         "org.freedesktop.DBus.Monitoring", "BecomeMonitor", g_variant_new("(^asu)", rules, 0u),
@@ -371,21 +351,14 @@ FinderCallMonitor::~FinderCallMonitor() {
 
 std::vector<FinderCall> FinderCallMonitor::calls() const {
     std::lock_guard lock(state_->mutex);
-    std::vector<FinderCall> calls;
-    for (const auto& seen : state_->seen)
-        calls.push_back(seen.call);
-    return calls;
+    return state_->calls;
 }
 
-bool FinderCallMonitor::waitForCalls(std::size_t count, Answered answered,
-                                     std::chrono::milliseconds timeout) {
+bool FinderCallMonitor::waitForCalls(std::size_t count, std::chrono::milliseconds timeout) {
     return spinUntil(
         [&] {
             std::lock_guard lock(state_->mutex);
-            std::size_t done = 0;
-            for (const auto& seen : state_->seen)
-                done += answered == Answered::No || seen.answered;
-            return done >= count;
+            return state_->calls.size() >= count;
         },
         timeout);
 }

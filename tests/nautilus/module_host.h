@@ -101,7 +101,7 @@ struct FinderCall {
 void PrintTo(const FinderCall& call, std::ostream* out);
 
 /// Watches a bus as a monitor and records every GetMenu and PerformAction
-/// call, and whether it was answered.
+/// call.
 class FinderCallMonitor {
   public:
     /// Throws std::runtime_error when it cannot monitor the bus.
@@ -111,9 +111,8 @@ class FinderCallMonitor {
     FinderCallMonitor& operator=(const FinderCallMonitor&) = delete;
 
     std::vector<FinderCall> calls() const;
-    /// Waits until `count` calls were seen and, with `Answered::Yes`, answered.
-    enum class Answered { No, Yes };
-    bool waitForCalls(std::size_t count, Answered answered, std::chrono::milliseconds timeout);
+    /// Waits until `count` calls were seen, running the default main context.
+    bool waitForCalls(std::size_t count, std::chrono::milliseconds timeout);
 
     struct State;
 
