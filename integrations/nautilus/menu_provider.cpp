@@ -34,25 +34,19 @@ static void corvane_menu_provider_init(CorvaneMenuProvider*) {}
 
 namespace {
 
-/// A local path, or none for a location without one (another machine, the
-/// trash, a search).
-std::optional<std::string> localPath(GFile* location) {
+/// The file's local path, or none for a location without one (another
+/// machine, the trash, a search).
+std::optional<std::string> pathOf(NautilusFileInfo* file) {
+    GFile* location = nautilus_file_info_get_location(file);
     if (location == nullptr)
         return std::nullopt;
     char* path = g_file_get_path(location);
+    g_object_unref(location);
     if (path == nullptr)
         return std::nullopt;
     std::string result(path);
     g_free(path);
     return result;
-}
-
-std::optional<std::string> pathOf(NautilusFileInfo* file) {
-    GFile* location = nautilus_file_info_get_location(file);
-    std::optional<std::string> path = localPath(location);
-    if (location != nullptr)
-        g_object_unref(location);
-    return path;
 }
 
 /// The selection's context: every item's path, and the folder that holds the
