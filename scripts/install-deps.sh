@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   dbus-daemon libglib2.0-bin python3
   clang-16 libclang-rt-16-dev
+  libnautilus-extension-dev
+  nautilus xvfb xdotool imagemagick
 )
 
 missing=()

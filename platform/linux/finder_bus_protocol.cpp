@@ -29,10 +29,6 @@ const char kIntrospectionXml[] = R"xml(<node>
 
 namespace {
 
-constexpr char kMenuRequestType[] = "(uaayaay)";
-constexpr char kActionRequestType[] = "(saayaay)";
-constexpr char kMenuReplyType[] = "(bsa(bssssssbb))";
-
 Glib::VariantBase childOf(GVariant* container, gsize index) {
     return Glib::VariantBase(g_variant_get_child_value(container, index));
 }

@@ -6,6 +6,7 @@
 
 #include "platform/error.h"
 #include "platform/file_url.h"
+#include "platform/linux/finder_bus_names.h"
 #include "platform/menu.h"
 
 #include <glibmm/variant.h>
@@ -15,12 +16,6 @@
 #include <vector>
 
 namespace corvane::finderbus {
-
-inline constexpr char kBusName[] = "Brenvo.Corvane.FinderSync";
-inline constexpr char kObjectPath[] = "/Brenvo/Corvane/FinderSync";
-inline constexpr char kInterface[] = "Brenvo.Corvane.FinderSync";
-inline constexpr char kGetMenu[] = "GetMenu";
-inline constexpr char kPerformAction[] = "PerformAction";
 
 /// Answered to a selector the extension has no action for.
 inline constexpr char kUnknownActionError[] = "Brenvo.Corvane.FinderSync.Error.UnknownAction";

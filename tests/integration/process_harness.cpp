@@ -158,10 +158,13 @@ CommandResult runCommand(std::vector<std::string> argv, Environment environment,
 
 // ---------------------------------------------------------------- PrivateBus
 
-PrivateBus::PrivateBus() {
+PrivateBus::PrivateBus(const std::optional<std::string>& servicesFolder) {
     std::string config = dir_ / "bus.conf";
+    const std::string services =
+        servicesFolder ? "<servicedir>" + *servicesFolder + "</servicedir>" : "";
     if (!(std::ofstream(config) << "<busconfig><type>session</type><listen>unix:dir=" << dir_.path()
-                                << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                                << "</listen>" << services
+                                << "<auth>EXTERNAL</auth><policy context=\"default\">"
                                    "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
                                    "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
                                    "</policy></busconfig>\n"

@@ -1,0 +1,153 @@
+#include "integrations/nautilus/menu_provider.h"
+
+#include "integrations/nautilus/finder_bus_client.h"
+#include "integrations/nautilus/nautilus_extension.h"
+
+#include <new>
+#include <string>
+
+struct CorvaneMenuProvider {
+    GObject parent_instance;
+};
+
+struct CorvaneMenuProviderClass {
+    GObjectClass parent_class;
+};
+
+namespace {
+
+using corvane::nautilus::MenuEntry;
+using corvane::nautilus::MenuKind;
+using corvane::nautilus::RequestContext;
+
+void menuProviderInterfaceInit(NautilusMenuProviderInterface* iface);
+
+} // namespace
+
+G_DEFINE_DYNAMIC_TYPE_EXTENDED(CorvaneMenuProvider, corvane_menu_provider, G_TYPE_OBJECT, 0,
+                               G_IMPLEMENT_INTERFACE_DYNAMIC(NAUTILUS_TYPE_MENU_PROVIDER,
+                                                             menuProviderInterfaceInit))
+
+static void corvane_menu_provider_class_init(CorvaneMenuProviderClass*) {}
+static void corvane_menu_provider_class_finalize(CorvaneMenuProviderClass*) {}
+static void corvane_menu_provider_init(CorvaneMenuProvider*) {}
+
+namespace {
+
+/// The file's local path, or none for a location without one (another
+/// machine, the trash, a search).
+std::optional<std::string> pathOf(NautilusFileInfo* file) {
+    GFile* location = nautilus_file_info_get_location(file);
+    if (location == nullptr)
+        return std::nullopt;
+    char* path = g_file_get_path(location);
+    g_object_unref(location);
+    if (path == nullptr)
+        return std::nullopt;
+    std::string result(path);
+    g_free(path);
+    return result;
+}
+
+/// The selection's context: every item's path, and the folder that holds the
+/// first one as the targeted folder. None when an item has no local path.
+std::optional<RequestContext> selectionContext(GList* files) {
+    RequestContext context;
+    for (GList* node = files; node != nullptr; node = node->next) {
+        std::optional<std::string> path = pathOf(NAUTILUS_FILE_INFO(node->data));
+        if (!path)
+            return std::nullopt;
+        context.selected.push_back(std::move(*path));
+    }
+    if (context.selected.empty())
+        return std::nullopt;
+    char* folder = g_path_get_dirname(context.selected.front().c_str());
+    context.targeted = folder;
+    g_free(folder);
+    return context;
+}
+
+/// What a chosen item delivers.
+struct ChosenAction {
+    std::string selector;
+    RequestContext context;
+};
+
+void deleteChosenAction(gpointer data, GClosure*) {
+    delete static_cast<ChosenAction*>(data);
+}
+
+void onItemActivated(NautilusMenuItem*, gpointer data) {
+    const auto* action = static_cast<const ChosenAction*>(data);
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (bus == nullptr)
+        return;
+    try {
+        corvane::nautilus::performAction(bus, action->selector, action->context);
+    } catch (const std::bad_alloc&) {
+        // The choice is dropped; GNOME Files goes on.
+    }
+    g_object_unref(bus);
+}
+
+/// GNOME Files' items for the extension's menu in `kind` with `context`.
+GList* menuItems(MenuKind kind, const RequestContext& context) {
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (bus == nullptr)
+        return nullptr;
+    std::vector<MenuEntry> entries = corvane::nautilus::askForMenu(bus, kind, context);
+    g_object_unref(bus);
+
+    GList* items = nullptr;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const MenuEntry& entry = entries[i];
+        const std::string name = "CorvaneFinderSync::item" + std::to_string(i);
+        NautilusMenuItem* item =
+            nautilus_menu_item_new(name.c_str(), entry.title.c_str(), nullptr, nullptr);
+        if (entry.enabled && !entry.selector.empty())
+            g_signal_connect_data(item, "activate", G_CALLBACK(onItemActivated),
+                                  new ChosenAction{entry.selector, context}, deleteChosenAction,
+                                  GConnectFlags(0));
+        else
+            g_object_set(item, "sensitive", FALSE, nullptr);
+        items = g_list_prepend(items, item);
+    }
+    return g_list_reverse(items);
+}
+
+GList* getFileItems(NautilusMenuProvider*, GList* files) {
+    try {
+        std::optional<RequestContext> context = selectionContext(files);
+        return context ? menuItems(MenuKind::Items, *context) : nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+GList* getBackgroundItems(NautilusMenuProvider*, NautilusFileInfo* folder) {
+    try {
+        std::optional<std::string> path = pathOf(folder);
+        return path ? menuItems(MenuKind::Container, RequestContext{std::move(path), {}}) : nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+void menuProviderInterfaceInit(NautilusMenuProviderInterface* iface) {
+    iface->get_file_items = getFileItems;
+    iface->get_background_items = getBackgroundItems;
+}
+
+} // namespace
+
+namespace corvane::nautilus {
+
+void registerMenuProviderType(GTypeModule* module) {
+    corvane_menu_provider_register_type(module);
+}
+
+GType menuProviderType() {
+    return corvane_menu_provider_get_type();
+}
+
+} // namespace corvane::nautilus

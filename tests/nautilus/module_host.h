@@ -1,0 +1,124 @@
+#pragma once
+
+// What the GNOME Files module tests and benchmark stand on: the module loaded
+// the way GNOME Files loads it, file-info objects of our own, the session bus
+// of this process, and a monitor of the file manager's calls on that bus.
+
+#include "integrations/nautilus/finder_bus_client.h"
+#include "integrations/nautilus/nautilus_extension.h"
+#include "tests/integration/process_harness.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace corvane::testing {
+
+/// Makes `bus` this process's session bus (before anything connected to
+/// one) and keeps GIO to local files. Returns the shared connection, which
+/// stays open (and does not end the process) when the bus goes away.
+GDBusConnection* useAsSessionBus(const PrivateBus& bus);
+
+/// Whether someone owns the extension's bus name, polled until `timeout`.
+bool waitForExtension(GDBusConnection* bus, std::chrono::milliseconds timeout);
+
+/// Runs the default main context until `done` holds or `timeout` passes.
+bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+
+/// A module loaded as GNOME Files loads one: GModule with lazy, local
+/// binding inside a GTypeModule, `nautilus_module_initialize`, then one
+/// object of each type `nautilus_module_list_types` names. Like GNOME Files,
+/// it never unloads the module; one per process.
+class LoadedModule {
+  public:
+    /// Throws std::runtime_error when the module cannot be loaded.
+    explicit LoadedModule(const std::string& path);
+    ~LoadedModule();
+    LoadedModule(const LoadedModule&) = delete;
+    LoadedModule& operator=(const LoadedModule&) = delete;
+
+    /// The listed types, in order.
+    const std::vector<GType>& types() const { return types_; }
+    /// The object of the first type that provides menus, or null.
+    NautilusMenuProvider* menuProvider() const;
+    /// Whether the module exports `symbol` to the dynamic linker.
+    bool exports(const char* symbol) const;
+
+  private:
+    GTypeModule* module_ = nullptr;
+    std::vector<GType> types_;
+    std::vector<GObject*> objects_;
+};
+
+/// An item as GNOME Files shows it.
+struct ShownItem {
+    std::string label;
+    bool sensitive = true;
+    bool operator==(const ShownItem&) const = default;
+};
+
+/// Prints `label` and "(insensitive)" when it is, for test failures.
+void PrintTo(const ShownItem& item, std::ostream* out);
+
+/// The items a provider returned, owned.
+class MenuItems {
+  public:
+    explicit MenuItems(GList* items) : items_(items) {}
+    ~MenuItems();
+    MenuItems(const MenuItems&) = delete;
+    MenuItems& operator=(const MenuItems&) = delete;
+
+    std::vector<ShownItem> shown() const;
+    /// Chooses the item labelled `label`, as a click would; false when none is.
+    bool activate(const std::string& label) const;
+
+  private:
+    GList* items_;
+};
+
+/// A file-info object of our own type for `uri` (a file URI, or another).
+NautilusFileInfo* newFileInfo(const std::string& uri);
+/// The items for a selection of `uris`.
+MenuItems fileItems(NautilusMenuProvider* provider, const std::vector<std::string>& uris);
+/// The items for the background of the folder at `uri`.
+MenuItems backgroundItems(NautilusMenuProvider* provider, const std::string& uri);
+/// The file URI of a local path (bytes, any encoding).
+std::string fileUri(const std::string& path);
+
+/// A call of the file manager's interface seen on the bus.
+struct FinderCall {
+    std::string method;
+    /// GetMenu's menu kind in decimal, or PerformAction's selector.
+    std::string argument;
+    nautilus::RequestContext context;
+    bool operator==(const FinderCall&) const = default;
+};
+
+/// Prints the call as method(argument, [target], [selection]), for test failures.
+void PrintTo(const FinderCall& call, std::ostream* out);
+
+/// Watches a bus as a monitor and records every GetMenu and PerformAction
+/// call.
+class FinderCallMonitor {
+  public:
+    /// Throws std::runtime_error when it cannot monitor the bus.
+    explicit FinderCallMonitor(const std::string& busAddress);
+    ~FinderCallMonitor();
+    FinderCallMonitor(const FinderCallMonitor&) = delete;
+    FinderCallMonitor& operator=(const FinderCallMonitor&) = delete;
+
+    std::vector<FinderCall> calls() const;
+    /// Waits until `count` calls were seen, running the default main context.
+    bool waitForCalls(std::size_t count, std::chrono::milliseconds timeout);
+
+    struct State;
+
+  private:
+    GDBusConnection* connection_ = nullptr;
+    std::shared_ptr<State> state_;
+};
+
+} // namespace corvane::testing

@@ -1,0 +1,111 @@
+// The install step: everything lands inside the prefix, and the installed
+// module starts the installed extension process by D-Bus activation.
+
+#include "tests/nautilus/module_host.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <thread>
+
+namespace corvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+/// Hands `env`'s session settings to the programs the bus starts.
+void setActivationEnvironment(GDBusConnection* bus, const Environment& env) {
+    GVariantBuilder builder;
+    g_variant_builder_init(&builder, G_VARIANT_TYPE("a{ss}"));
+    for (const auto& [name, value] : env) {
+        if (name.starts_with("XDG_") || name.starts_with("CORVANE_") || name == "HOME" ||
+            name == "DBUS_SESSION_BUS_ADDRESS" || name == "GIO_USE_VFS" ||
+            name == "GSETTINGS_BACKEND")
+            g_variant_builder_add(&builder, "{ss}", name.c_str(), value.c_str());
+    }
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "UpdateActivationEnvironment", g_variant_new("(a{ss})", &builder), nullptr,
+        G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
+    ASSERT_NE(reply, nullptr) << error->message;
+    g_variant_unref(reply);
+}
+
+/// The program behind the extension's bus name.
+std::string extensionProgram(GDBusConnection* bus) {
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "GetConnectionUnixProcessID", g_variant_new("(s)", finderbus::kBusName),
+        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+    if (reply == nullptr)
+        return "";
+    guint32 pid = 0;
+    g_variant_get(reply, "(u)", &pid);
+    g_variant_unref(reply);
+    std::error_code ignored;
+    return fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", ignored);
+}
+
+TEST(NautilusInstallTest, InstallsInsideThePrefixAndTheModuleStartsTheExtension) {
+    TempDir prefix;
+    CommandResult install =
+        runCommand({CORVANE_CMAKE, "--install", CORVANE_BUILD_DIR, "--prefix", prefix.path()},
+                   currentEnvironment(), 60s);
+    ASSERT_EQ(install.exitStatus, 0) << install.out << install.err;
+
+    const std::string moduleDir = CORVANE_NAUTILUS_MODULE_DIR;
+    const std::string servicesDir = "share/dbus-1/services";
+    std::set<std::string> installed;
+    std::ifstream manifest(CORVANE_BUILD_DIR "/install_manifest.txt");
+    for (std::string line; std::getline(manifest, line);) {
+        ASSERT_TRUE(line.starts_with(prefix.path() + "/")) << line;
+        installed.insert(line.substr(prefix.path().size() + 1));
+    }
+    EXPECT_EQ(installed, (std::set<std::string>{
+                             "bin/corvane-companion", "bin/corvane-finder",
+                             "bin/corvane-findersync", moduleDir + "/libcorvane-nautilus.so",
+                             servicesDir + "/Brenvo.Corvane.FinderSync.service"}));
+    // With --prefix /usr the module lands where GNOME Files reads modules.
+    CommandResult extensionDir = runCommand(
+        {"pkg-config", "--variable=extensiondir", "libnautilus-extension-4"}, currentEnvironment());
+    EXPECT_EQ(extensionDir.out, "/usr/" + moduleDir + "\n");
+    EXPECT_EQ(readFile(prefix / servicesDir + "/Brenvo.Corvane.FinderSync.service"),
+              "[D-BUS Service]\nName=Brenvo.Corvane.FinderSync\nExec=" +
+                  prefix / "bin/corvane-findersync\n");
+
+    PrivateBus bus(prefix / servicesDir);
+    GDBusConnection* session = useAsSessionBus(bus);
+    TempDir home;
+    Environment env = isolatedEnvironment(bus, home);
+    setActivationEnvironment(session, env);
+    CommandResult running = runCommand({prefix / "bin/corvane-companion", "running", "on"}, env);
+    ASSERT_EQ(running.exitStatus, 0) << running.err;
+    LoadedModule module(prefix / moduleDir + "/libcorvane-nautilus.so");
+    ASSERT_NE(module.menuProvider(), nullptr);
+    ASSERT_FALSE(waitForExtension(session, 0ms));
+
+    // The first request starts the process; one made while it starts may
+    // come back empty, the following ones have the menu.
+    std::vector<ShownItem> items;
+    int requests = 0;
+    for (; requests < 50 && items.empty(); ++requests) {
+        items = backgroundItems(module.menuProvider(), fileUri(home.path())).shown();
+        if (items.empty())
+            std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_EQ(items, (std::vector<ShownItem>{{"Corvane+ settings not found", false},
+                                             {"New Text File", true}}))
+        << "after " << requests << " requests";
+    EXPECT_EQ(extensionProgram(session), prefix / "bin/corvane-findersync");
+}
+
+} // namespace
+} // namespace corvane::testing
