@@ -64,12 +64,15 @@ struct ListenState {
     Glib::RefPtr<Glib::MainLoop> loop;
     ListenOptions options;
     std::uint64_t received = 0;
+    /// The timeout's source while it is pending.
+    guint timeout = 0;
     /// Set when the listening ends short of what was asked.
     std::optional<CommandError> error;
 };
 
 gboolean onTimeout(gpointer data) {
     auto* state = static_cast<ListenState*>(data);
+    state->timeout = 0; // removed by returning G_SOURCE_REMOVE
     try {
         if (state->options.count)
             state->error = CommandError{
@@ -145,16 +148,15 @@ Outcome<> listen(Arguments args) {
     }
     std::cerr << "listening" << std::endl;
 
-    guint timeout = 0;
     if (state.options.timeoutSeconds)
-        timeout =
+        state.timeout =
             g_timeout_add(static_cast<guint>(std::ceil(*state.options.timeoutSeconds * 1000.0)),
                           onTimeout, &state);
     guint sigint = g_unix_signal_add(SIGINT, onQuitSignal, &state);
     guint sigterm = g_unix_signal_add(SIGTERM, onQuitSignal, &state);
     state.loop->run();
-    if (timeout)
-        g_source_remove(timeout);
+    if (state.timeout)
+        g_source_remove(state.timeout);
     g_source_remove(sigint);
     g_source_remove(sigterm);
 
