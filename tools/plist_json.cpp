@@ -50,6 +50,8 @@ void append(std::string& out, const PlistValue& value) {
         out += *b ? "true" : "false";
     } else if (const std::int64_t* i = std::get_if<std::int64_t>(&storage)) {
         out += std::to_string(*i);
+    } else if (const std::uint64_t* u = std::get_if<std::uint64_t>(&storage)) {
+        out += std::to_string(*u);
     } else if (const double* d = std::get_if<double>(&storage)) {
         appendReal(out, *d);
     } else if (const std::string* s = std::get_if<std::string>(&storage)) {
