@@ -183,10 +183,12 @@ DesktopApplications::commandFor(std::string_view applicationPath,
     command.argv.push_back(program->front());
     for (std::size_t i = 1; i < program->size(); ++i) {
         const std::string& arg = (*program)[i];
-        if (arg == kOpenedPaths)
+        if (arg == kOpenedPaths) {
             command.argv.insert(command.argv.end(), paths.begin(), paths.end());
-        else
-            command.argv.push_back(expandFieldCodes(arg));
+        } else if (std::string expanded = expandFieldCodes(arg); !expanded.empty() || arg.empty()) {
+            // A field code standing alone that expands to nothing leaves no argument.
+            command.argv.push_back(std::move(expanded));
+        }
     }
     if (!paths.empty()) {
         const std::string& first = paths.front();
