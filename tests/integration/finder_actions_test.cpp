@@ -164,6 +164,14 @@ TEST_F(FinderActionsTest, CopyPathThenPasteGivesThePathsOnLinesAsTheyAre) {
     EXPECT_EQ(pasted.out, items[0] + "\n" + items[1] + "\n" + items[2]);
     EXPECT_EQ(fs::status(dir / "runtime/corvane/pasteboard").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
+
+    // A display whose clipboard cannot be reached: the reason, and exit 1.
+    env["DISPLAY"] = ":4711";
+    CommandResult unreachable = finder({"paste"});
+    EXPECT_EQ(unreachable.exitStatus, 1);
+    EXPECT_TRUE(unreachable.err.starts_with("corvane-finder: cannot paste: xclip: "))
+        << unreachable.err;
+    EXPECT_EQ(unreachable.out, "");
 }
 
 TEST_F(FinderActionsTest, CopyPathUsesTheX11ClipboardUnderXvfb) {

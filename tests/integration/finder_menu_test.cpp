@@ -140,7 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
 
                       std::vector<std::string>{"choose"},
                       std::vector<std::string>{"perform", "copyPath:", "--json"},
-                      std::vector<std::string>{"menu", ""}));
+                      std::vector<std::string>{"menu", ""},
+                      std::vector<std::string>{"paste", "x"}));
 
 } // namespace
 } // namespace corvane::testing
