@@ -90,15 +90,6 @@ TEST_F(FinderActionsTest, TerminalsOpenTheTargetAloneWithThePreferredAppElseTheU
     }
 }
 
-TEST_F(FinderActionsTest, TerminalsWithoutATargetLogOneLineAndOpenNothing) {
-    for (const char* selector : {"openTerminalHere:", "openITermHere:"}) {
-        clearRecords();
-        ASSERT_TRUE(finderSync->performAction(selector));
-        EXPECT_EQ(log.str(), "Could not get target directory\n") << selector;
-    }
-    EXPECT_TRUE(workspace.openRequests().empty());
-}
-
 TEST_F(FinderActionsTest, CopyPathJoinsTheSelectionElseTakesTheTargetAsBytes) {
     struct Row {
         std::vector<std::string> selected;
@@ -160,18 +151,14 @@ TEST_F(FinderActionsTest, VSCodeOpensTheSelectionInOneRequestWithTheStableEditio
         EXPECT_EQ(workspace.openRequests().back().application, url(row.opensWith));
         EXPECT_EQ(workspace.openRequests().back().urls, selection);
     }
+    // Nothing selected: the targeted folder alone.
+    controller.setSelectedItemURLs({});
+    ASSERT_TRUE(finderSync->performAction("openInVSCode:"));
+    EXPECT_EQ(workspace.openRequests().back().urls, std::vector<FileURL>{url("/p")});
     // Success is silent, and each completion reports at most once.
-    EXPECT_EQ(workspace.completePendingOpens(), 2);
+    EXPECT_EQ(workspace.completePendingOpens(), 3);
     EXPECT_EQ(workspace.completePendingOpens(), 0);
     EXPECT_TRUE(notifications.posted().empty());
-}
-
-TEST_F(FinderActionsTest, VSCodeWithoutSelectionOpensTheTargetAlone) {
-    files.setExists(kVSCode, true);
-    controller.setTargetedURL(url("/home/a/project"));
-    ASSERT_TRUE(finderSync->performAction("openInVSCode:"));
-    ASSERT_EQ(workspace.openRequests().size(), 1u);
-    EXPECT_EQ(workspace.openRequests()[0].urls, std::vector<FileURL>{url("/home/a/project")});
 }
 
 TEST_F(FinderActionsTest, VSCodeFailuresBecomeOneFeedbackRecordEach) {

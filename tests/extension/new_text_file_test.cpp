@@ -1,7 +1,6 @@
 // "New Text File" on real temporary folders: the name, the empty file, the
 // log lines, the reveal, the access bracket and the alert.
 
-#include "extension/actions/new_text_file.h"
 #include "tests/fakes/finder_sync_fixture.h"
 
 #include <gtest/gtest.h>
@@ -174,27 +173,14 @@ TEST_F(NewTextFileTest, AccessToATargetInsideASecuredFolderEndsBeforeTheAlertOrA
     EXPECT_EQ(security.accessCount(good), 0);
 }
 
-TEST_F(NewTextFileTest, NoTargetLogsOneLineAndTouchesNothing) {
-    finderSync->createNewTextFile();
-    EXPECT_EQ(log.str(), "Could not get target directory\n");
-    EXPECT_EQ(calls, std::vector<std::string>{"controller.targetedURL"});
+TEST_F(NewTextFileTest, WithoutATargetTheFileAndTerminalActionsLogOneLineAndDoNothingElse) {
+    for (const char* selector : {"createNewTextFile:", "openTerminalHere:", "openITermHere:"}) {
+        clearRecords();
+        ASSERT_TRUE(finderSync->performAction(selector));
+        EXPECT_EQ(log.str(), "Could not get target directory\n") << selector;
+        EXPECT_EQ(calls, std::vector<std::string>{"controller.targetedURL"}) << selector;
+    }
     EXPECT_EQ(scheduler.runQueuedTasks(), 0);
-}
-
-TEST(NewTextFileRules, CandidatesCountUpFromTheFirstNumberGiven) {
-    const FileURL folder = FileURL::fromPath("/f");
-    std::vector<std::string> asked;
-    auto takenBelowThree = [&](std::string_view path) {
-        asked.emplace_back(path);
-        return asked.size() < 3;
-    };
-    UntitledFile file = firstFreeUntitledFile(folder, takenBelowThree, 5);
-    EXPECT_EQ(file.number, 7);
-    EXPECT_EQ(file.url.path(), "/f/Untitled 7.txt");
-    EXPECT_EQ(asked, (std::vector<std::string>{"/f/Untitled 5.txt", "/f/Untitled 6.txt",
-                                               "/f/Untitled 7.txt"}));
-    EXPECT_EQ(untitledFileName(0), "Untitled.txt");
-    EXPECT_EQ(untitledFileName(1234567), "Untitled 1234567.txt");
 }
 
 } // namespace

@@ -31,7 +31,7 @@ bool waitForFile(const std::string& path, std::chrono::milliseconds timeout = 10
     return true;
 }
 
-class FinderActionsTest : public ::testing::Test {
+class FinderActionsEndToEnd : public ::testing::Test {
   protected:
     /// Starts the extension with `env` as it is then, the companion running.
     void startExtension() {
@@ -99,7 +99,7 @@ class FinderActionsTest : public ::testing::Test {
     std::unique_ptr<Process> extension;
 };
 
-TEST_F(FinderActionsTest, NewTextFileThreeTimesCreatesThreeEmptyFilesAndShowsEach) {
+TEST_F(FinderActionsEndToEnd, NewTextFileThreeTimesCreatesThreeEmptyFilesAndShowsEach) {
     FakeBusService fileManager(bus.address(), FakeBusService::fileManager());
     startExtension();
     const std::string folder = dir.makeFolder("my notes").path();
@@ -123,7 +123,7 @@ TEST_F(FinderActionsTest, NewTextFileThreeTimesCreatesThreeEmptyFilesAndShowsEac
     }
 }
 
-TEST_F(FinderActionsTest, AFailedWriteRaisesTheAlertOnTheDesktopElseOnStandardError) {
+TEST_F(FinderActionsEndToEnd, AFailedWriteRaisesTheAlertOnTheDesktopElseOnStandardError) {
     const std::string target = dir / "notes.txt";
     std::ofstream(target) << "not a folder";
     const std::string informative =
@@ -155,7 +155,7 @@ TEST_F(FinderActionsTest, AFailedWriteRaisesTheAlertOnTheDesktopElseOnStandardEr
     EXPECT_EQ(fs::file_size(target), 12u);
 }
 
-TEST_F(FinderActionsTest, CopyPathThenPasteGivesThePathsOnLinesAsTheyAre) {
+TEST_F(FinderActionsEndToEnd, CopyPathThenPasteGivesThePathsOnLinesAsTheyAre) {
     startExtension();
     const std::vector<std::string> items = {dir / "a b.txt", dir / "caf\xe9", dir / "tab\there"};
     choose({"Copy Path", "--target", dir.path(), items[0], items[1], items[2]});
@@ -174,7 +174,7 @@ TEST_F(FinderActionsTest, CopyPathThenPasteGivesThePathsOnLinesAsTheyAre) {
     EXPECT_EQ(unreachable.out, "");
 }
 
-TEST_F(FinderActionsTest, CopyPathUsesTheX11ClipboardUnderXvfb) {
+TEST_F(FinderActionsEndToEnd, CopyPathUsesTheX11ClipboardUnderXvfb) {
     if (runCommand({"sh", "-c", "command -v Xvfb && command -v xclip"}, env).exitStatus != 0)
         GTEST_SKIP() << "Xvfb or xclip is not installed (scripts/install-deps.sh installs both)";
     Process xvfb({"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "320x200x24"},
@@ -193,7 +193,7 @@ TEST_F(FinderActionsTest, CopyPathUsesTheX11ClipboardUnderXvfb) {
     EXPECT_FALSE(fs::exists(dir / "runtime/corvane/pasteboard")) << "not the fallback file";
 }
 
-TEST_F(FinderActionsTest, TerminalAndEditorFromApplicationsIniStartWhereAndWithWhatTheyShould) {
+TEST_F(FinderActionsEndToEnd, TerminalAndEditorFromApplicationsIniStartWhereAndWithWhatTheyShould) {
     // Each script records its working folder, the number of its arguments and them.
     const std::string record =
         R"({ pwd; echo $#; printf '%s|' "$@"; } > "$0.tmp" && mv "$0.tmp" "$0.log")";
@@ -216,7 +216,7 @@ TEST_F(FinderActionsTest, TerminalAndEditorFromApplicationsIniStartWhereAndWithW
               folder + "\n4\n--reuse-window|" + folder + "/b.txt|" + folder + "|" + dir / "c\nd|");
 }
 
-TEST_F(FinderActionsTest, AnEditorThatCannotStartIsReportedToTheCompanion) {
+TEST_F(FinderActionsEndToEnd, AnEditorThatCannotStartIsReportedToTheCompanion) {
     // Present and executable, so the menu offers it; its interpreter is missing.
     const std::string editor = script("editor", "");
     std::ofstream(editor) << "#!/nonexistent/interpreter\n";
@@ -233,7 +233,7 @@ TEST_F(FinderActionsTest, AnEditorThatCannotStartIsReportedToTheCompanion) {
                   editor + "\u201D (No such file or directory)\"}}"});
 }
 
-TEST_F(FinderActionsTest, TheToggleReachesTheCompanion) {
+TEST_F(FinderActionsEndToEnd, TheToggleReachesTheCompanion) {
     startExtension();
     auto listener = listen("Corvane.HiddenFilesToggle");
     choose({"Show/Hide Hidden Files"});
