@@ -25,7 +25,14 @@ FinderSync::~FinderSync() = default;
 
 std::span<const FinderSync::Action> FinderSync::actions() {
     // Each action joins this table with its selector as it is built.
-    static constexpr std::array<Action, 0> table{};
+    static constexpr Action table[] = {
+        {"createNewTextFile:", &FinderSync::createNewTextFile},
+        {"openTerminalHere:", &FinderSync::openTerminalHere},
+        {"openITermHere:", &FinderSync::openITermHere},
+        {"copyPath:", &FinderSync::copyPath},
+        {"toggleHiddenFiles:", &FinderSync::toggleHiddenFiles},
+        {"openInVSCode:", &FinderSync::openInVSCode},
+    };
     return table;
 }
 

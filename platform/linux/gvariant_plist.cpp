@@ -192,6 +192,15 @@ bool isDBusString(std::string_view text) {
     return g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr);
 }
 
+std::string toDBusString(std::string_view text) {
+    if (isDBusString(text))
+        return std::string(text);
+    gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+    std::string out(valid);
+    g_free(valid);
+    return out;
+}
+
 Glib::VariantBase bytesVariant(std::string_view bytes) {
     return own(g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, bytes.data(), bytes.size(), 1));
 }

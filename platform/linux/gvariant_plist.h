@@ -11,6 +11,7 @@
 #include <glibmm/variant.h>
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace corvane {
@@ -18,6 +19,10 @@ namespace corvane {
 /// True when `text` may travel as a D-Bus string (`s`): valid UTF-8 without
 /// a NUL byte. A string GVariant of any other bytes comes out null.
 bool isDBusString(std::string_view text);
+
+/// `text` made fit to travel as a D-Bus string: each stray byte and each NUL
+/// byte becomes U+FFFD; valid text comes back unchanged.
+std::string toDBusString(std::string_view text);
 
 /// `bytes` unchanged as a D-Bus byte array (`ay`).
 Glib::VariantBase bytesVariant(std::string_view bytes);

@@ -19,4 +19,10 @@ Outcome<> choose(Arguments args);
 /// SELECTOR directly.
 Outcome<> perform(Arguments args);
 
+// paste_command.cpp: the pasteboard.
+
+/// `paste`: prints what a paste gives now, from the place the extension
+/// copies to, exactly as stored; a failure when it cannot be read.
+Outcome<> paste(Arguments args);
+
 } // namespace corvane::tools::finder

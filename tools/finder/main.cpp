@@ -11,6 +11,7 @@ constexpr Command kCommands[] = {
     {"menu", "menu [--kind N] [--target DIR | --no-target] [--json] [ITEM...]", finder::menu},
     {"choose", "choose TITLE [--target DIR | --no-target] [ITEM...]", finder::choose},
     {"perform", "perform SELECTOR [--target DIR | --no-target] [ITEM...]", finder::perform},
+    {"paste", "paste", finder::paste},
 };
 
 } // namespace
