@@ -1,8 +1,9 @@
 #pragma once
 
 // A temporary App Group container holding what the companion app keeps there
-// in daily use: the running flag, eight granted folders and the seven menu
-// options, in the shared suite and, when asked, in "MenuOptions.plist".
+// in daily use: the running flag, granted folders (eight unless asked for
+// more) and the seven menu options, in the shared suite and, when asked, in
+// "MenuOptions.plist".
 
 #include "extension/companion_contract.h"
 #include "platform/linux/bookmark_security_scope.h"
@@ -26,7 +27,7 @@ enum class OptionsIn { SharedSettings, File, Both };
 
 class RealisticSettings {
   public:
-    explicit RealisticSettings(OptionsIn optionsIn) : dir_(temp_.path()) {
+    explicit RealisticSettings(OptionsIn optionsIn, int grantedFolders = 8) : dir_(temp_.path()) {
         root_ = dir_ + "/containers";
         containers_.emplace(root_);
         settings_.emplace(*containers_);
@@ -36,7 +37,7 @@ class RealisticSettings {
                                 {"batchRename", true},   {"toggleHiddenFiles", false},
                                 {"openInVSCode", true}};
         PlistDictionary secured;
-        for (int i = 0; i < 8; ++i) {
+        for (int i = 0; i < grantedFolders; ++i) {
             std::string folder = dir_ + "/granted/Project " + std::to_string(i);
             std::filesystem::create_directories(folder);
             secured.set("Project " + std::to_string(i),
