@@ -37,6 +37,7 @@ void setRunning(bench::RealisticSettings& settings, Running running) {
     auto suite = settings.settings().openSuite(contract::kAppGroupId);
     if (!suite || !suite->setObject(running == Running::Yes, contract::kAppRunningKey))
         throw std::runtime_error("cannot set the running flag");
+    bench::settle();
 }
 
 /// A realistic container (options in the suite and in the options file), a
@@ -106,7 +107,8 @@ World& world() {
 struct InProcess {
     InProcess(int grantedFolders, Running running,
               const Glib::RefPtr<Gio::DBus::Connection>& connection)
-        : settings(bench::OptionsIn::Both, grantedFolders), notifications(connection),
+        : settings(bench::OptionsIn::Both, grantedFolders), files(settings.plistFiles()),
+          notifications(connection),
           sync(FinderSyncServices{controller, settings.settings(), settings.containers(), files,
                                   security, notifications, scheduler, uuids, images, discard}) {
         if (running == Running::No)

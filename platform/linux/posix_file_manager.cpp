@@ -8,6 +8,9 @@
 
 namespace corvane {
 
+PosixFileManager::PosixFileManager(std::shared_ptr<PlistFileCache> plistFiles)
+    : plistFiles_(std::move(plistFiles)) {}
+
 bool PosixFileManager::fileExists(std::string_view path) {
     if (!posix::isUsablePath(path))
         return false;
@@ -27,10 +30,10 @@ Expected<void> PosixFileManager::createFileAtomically(const FileURL& url,
 }
 
 std::optional<PlistDictionary> PosixFileManager::readPropertyListDictionary(const FileURL& url) {
-    auto file = readPlistFile(url.path());
+    auto file = plistFiles_->read(url.path());
     if (!file || file->state != PlistFileState::Good)
         return std::nullopt;
-    return std::move(file->root);
+    return *file->root;
 }
 
 } // namespace corvane

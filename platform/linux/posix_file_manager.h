@@ -2,11 +2,18 @@
 
 #include "platform/file_manager.h"
 
+#include <memory>
+
 namespace corvane {
+
+class PlistFileCache;
 
 /// File operations on the local file system through POSIX calls.
 class PosixFileManager : public FileManager {
   public:
+    /// Property lists are read through `plistFiles`, which other readers may share.
+    explicit PosixFileManager(std::shared_ptr<PlistFileCache> plistFiles);
+
     /// lstat: a dangling symbolic link exists too.
     bool fileExists(std::string_view path) override;
     /// renameat2(RENAME_NOREPLACE): EEXIST on a taken name, EXDEV across file
@@ -16,9 +23,13 @@ class PosixFileManager : public FileManager {
     /// without replacing anything that appeared there meanwhile. The temporary
     /// file is removed on every failure. The new file gets mode 0666 less the umask.
     Expected<void> createFileAtomically(const FileURL& url, std::string_view contents) override;
-    /// Reads at most 64 MiB; none for a missing, oversized or malformed file or
-    /// a root that is not a dictionary.
+    /// Reads at most 64 MiB, and only when the file changed since the last
+    /// read; none for a missing, oversized or malformed file or a root that
+    /// is not a dictionary.
     std::optional<PlistDictionary> readPropertyListDictionary(const FileURL& url) override;
+
+  private:
+    std::shared_ptr<PlistFileCache> plistFiles_;
 };
 
 } // namespace corvane
