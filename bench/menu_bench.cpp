@@ -1,6 +1,11 @@
-// The cost of one context menu: built in process on the real Linux services,
-// asked for over D-Bus from another process, and the floor of reading the
-// two settings files the menu depends on.
+// The cost of one context menu, each beside its floor, measured in one run:
+// - built in process on the real Linux services, with 8 and with 100 granted
+//   folders, against reading the bytes of the two settings files it depends
+//   on; and with no menu because the companion app is not running;
+// - asked for over D-Bus from another process, against two floors taken from
+//   the same extension process: a Ping (answered on the bus library's worker
+//   thread) and a GetMenu answered with no menu (the transport, the hop to
+//   the main loop and one settings read).
 
 #include "bench/realistic_settings.h"
 #include "extension/finder_sync.h"
@@ -20,6 +25,7 @@
 #include <giomm/dbusconnection.h>
 #include <giomm/init.h>
 
+#include <map>
 #include <ostream>
 #include <stdexcept>
 #include <thread>
@@ -29,18 +35,24 @@ namespace {
 using namespace corvane;
 using corvane::testing::Environment;
 
+enum class Running { Yes, No };
+
+void setRunning(bench::RealisticSettings& settings, Running running) {
+    auto suite = settings.settings().openSuite(contract::kAppGroupId);
+    if (!suite || !suite->setObject(running == Running::Yes, contract::kAppRunningKey))
+        throw std::runtime_error("cannot set the running flag");
+    bench::settle();
+}
+
 /// A realistic container (options in the suite and in the options file), a
 /// private bus, and the extension process serving on it.
 struct World {
     bench::RealisticSettings settings{bench::OptionsIn::Both};
     corvane::testing::PrivateBus bus;
     corvane::testing::TempDir home;
-    // Whether iTerm2 and Visual Studio Code are installed is asked of the
-    // applications mapping, which reads its file and searches PATH each time.
-    DesktopApplications applications{{home / "applications.ini", "/usr/local/bin:/usr/bin:/bin"}};
-    PosixFileManager files{applications};
     Glib::RefPtr<Gio::DBus::Connection> connection;
     std::unique_ptr<corvane::testing::Process> extension;
+    Running running = Running::Yes;
 
     World() {
         Gio::init();
@@ -53,11 +65,40 @@ struct World {
             std::vector<std::string>{CORVANE_FINDERSYNC}, env);
     }
 
+    /// Stores the companion app's running flag once for all the calls that follow.
+    void setCompanionRunning(Running wanted) {
+        if (running == wanted)
+            return;
+        setRunning(settings, wanted);
+        running = wanted;
+    }
+
     Glib::VariantContainerBase askForMenu() {
         return connection->call_sync(
             finderbus::kObjectPath, finderbus::kInterface, finderbus::kGetMenu,
             finderbus::encodeMenuRequest({0, {FileURL::fromPath(settings.dir()), {}}}),
             finderbus::kBusName, 5000, Gio::DBus::CallFlags::NO_AUTO_START);
+    }
+
+    Glib::VariantContainerBase ping() {
+        return connection->call_sync(finderbus::kObjectPath, "org.freedesktop.DBus.Peer", "Ping",
+                                     {}, finderbus::kBusName, 5000,
+                                     Gio::DBus::CallFlags::NO_AUTO_START);
+    }
+
+    /// Whether the extension answers with a menu; none while it is not serving yet.
+    std::optional<bool> answersWithMenu() {
+        for (int attempt = 0; attempt < 200; ++attempt) {
+            try {
+                auto menu = finderbus::decodeMenuReply(askForMenu());
+                if (!menu)
+                    return std::nullopt;
+                return menu->has_value();
+            } catch (const Glib::Error&) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            }
+        }
+        return std::nullopt;
     }
 };
 
@@ -66,21 +107,53 @@ World& world() {
     return instance;
 }
 
-void BM_MenuInProcess(benchmark::State& state) {
-    World& w = world();
+/// A FinderSync object on the real Linux services over its own container.
+struct InProcess {
+    InProcess(int grantedFolders, Running running,
+              const Glib::RefPtr<Gio::DBus::Connection>& connection)
+        : settings(bench::OptionsIn::Both, grantedFolders),
+          applications({settings.dir() + "/applications.ini", "/usr/local/bin:/usr/bin:/bin"}),
+          files(settings.plistFiles(), &applications), notifications(connection),
+          workspace(connection, applications, scheduler),
+          pasteboard({DesktopClipboard::Mechanism::File, settings.dir() + "/pasteboard"}),
+          alerts(connection, discard),
+          sync(FinderSyncServices{controller, settings.settings(), settings.containers(), files,
+                                  security, notifications, scheduler, uuids, images, discard,
+                                  workspace, pasteboard, alerts}) {
+        if (running == Running::No)
+            setRunning(settings, Running::No);
+    }
+
+    bench::RealisticSettings settings;
+    // Whether iTerm2 and Visual Studio Code are installed is asked of the
+    // applications mapping, which reads its file and searches PATH each time.
+    DesktopApplications applications;
+    PosixFileManager files;
     HostFinderSyncController controller;
     BookmarkSecurityScope security;
-    DBusNotificationCenter notifications(w.connection);
+    DBusNotificationCenter notifications;
     GlibScheduler scheduler;
     LibuuidSource uuids;
     FreedesktopSystemImages images;
-    std::ostream discard(nullptr); // log lines cost nothing here
-    FreedesktopWorkspace workspace(w.connection, w.applications, scheduler);
-    DesktopClipboard pasteboard({DesktopClipboard::Mechanism::File, w.home / "pasteboard"});
-    FreedesktopAlert alerts(w.connection, discard);
-    FinderSync sync(FinderSyncServices{controller, w.settings.settings(), w.settings.containers(),
-                                       w.files, security, notifications, scheduler, uuids, images,
-                                       discard, workspace, pasteboard, alerts});
+    std::ostream discard{nullptr}; // log lines cost nothing here
+    FreedesktopWorkspace workspace;
+    DesktopClipboard pasteboard;
+    FreedesktopAlert alerts;
+    FinderSync sync;
+};
+
+InProcess& inProcess(int grantedFolders, Running running = Running::Yes) {
+    World& w = world(); // made first, so it outlives the objects below
+    static std::map<std::pair<int, Running>, std::unique_ptr<InProcess>> made;
+    auto& slot = made[{grantedFolders, running}];
+    if (!slot)
+        slot = std::make_unique<InProcess>(grantedFolders, running, w.connection);
+    return *slot;
+}
+
+// Argument: the number of granted folders.
+void BM_MenuInProcess(benchmark::State& state) {
+    FinderSync& sync = inProcess(static_cast<int>(state.range(0))).sync;
     for (auto _ : state) {
         std::optional<Menu> menu = sync.menuForMenuKind(0);
         if (!menu || menu->items.empty())
@@ -88,21 +161,31 @@ void BM_MenuInProcess(benchmark::State& state) {
         benchmark::DoNotOptimize(menu);
     }
 }
-BENCHMARK(BM_MenuInProcess)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MenuInProcess)->Arg(8)->Arg(100)->Unit(benchmark::kMicrosecond);
+
+void BM_ReadSettingsFilesFloor(benchmark::State& state) {
+    const auto& files = inProcess(static_cast<int>(state.range(0))).settings.files();
+    for (auto _ : state)
+        bench::readBytesOf(files);
+}
+BENCHMARK(BM_ReadSettingsFilesFloor)->Arg(8)->Arg(100)->Unit(benchmark::kMicrosecond);
+
+void BM_NoMenuInProcess(benchmark::State& state) {
+    FinderSync& sync = inProcess(8, Running::No).sync;
+    for (auto _ : state) {
+        std::optional<Menu> menu = sync.menuForMenuKind(0);
+        if (menu)
+            state.SkipWithError("a menu while the companion app is not running");
+        benchmark::DoNotOptimize(menu);
+    }
+}
+BENCHMARK(BM_NoMenuInProcess)->Unit(benchmark::kMicrosecond);
 
 void BM_MenuOverDBus(benchmark::State& state) {
     World& w = world();
-    bool ready = false;
-    for (int attempt = 0; attempt < 200 && !ready; ++attempt) {
-        try {
-            w.askForMenu();
-            ready = true;
-        } catch (const Glib::Error&) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        }
-    }
-    if (!ready) {
-        state.SkipWithError("corvane-findersync did not start serving");
+    w.setCompanionRunning(Running::Yes);
+    if (w.answersWithMenu() != true) {
+        state.SkipWithError("corvane-findersync serves no menu");
         return;
     }
     for (auto _ : state) {
@@ -112,10 +195,31 @@ void BM_MenuOverDBus(benchmark::State& state) {
 }
 BENCHMARK(BM_MenuOverDBus)->Unit(benchmark::kMicrosecond);
 
-void BM_ReadSettingsFilesFloor(benchmark::State& state) {
-    for (auto _ : state)
-        bench::readBytesOf(world().settings.files());
+void BM_NoMenuOverDBusFloor(benchmark::State& state) {
+    World& w = world();
+    w.setCompanionRunning(Running::No);
+    if (w.answersWithMenu() != false) {
+        state.SkipWithError("corvane-findersync does not answer with no menu");
+        return;
+    }
+    for (auto _ : state) {
+        Glib::VariantContainerBase reply = w.askForMenu();
+        benchmark::DoNotOptimize(reply);
+    }
 }
-BENCHMARK(BM_ReadSettingsFilesFloor)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NoMenuOverDBusFloor)->Unit(benchmark::kMicrosecond);
+
+void BM_PingOverDBusFloor(benchmark::State& state) {
+    World& w = world();
+    if (!w.answersWithMenu()) {
+        state.SkipWithError("corvane-findersync did not start serving");
+        return;
+    }
+    for (auto _ : state) {
+        Glib::VariantContainerBase reply = w.ping();
+        benchmark::DoNotOptimize(reply);
+    }
+}
+BENCHMARK(BM_PingOverDBusFloor)->Unit(benchmark::kMicrosecond);
 
 } // namespace

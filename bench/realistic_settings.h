@@ -1,13 +1,15 @@
 #pragma once
 
 // A temporary App Group container holding what the companion app keeps there
-// in daily use: the running flag, eight granted folders and the seven menu
-// options, in the shared suite and, when asked, in "MenuOptions.plist".
+// in daily use: the running flag, granted folders (eight unless asked for
+// more) and the seven menu options, in the shared suite and, when asked, in
+// "MenuOptions.plist"; written long enough ago to be read from the cache.
 
 #include "extension/companion_contract.h"
 #include "platform/linux/bookmark_security_scope.h"
 #include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/plist/plist_codec.h"
+#include "platform/linux/plist_file.h"
 #include "platform/linux/plist_file_settings.h"
 #include "tests/temp_dir.h"
 
@@ -16,27 +18,35 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace corvane::bench {
 
 enum class OptionsIn { SharedSettings, File, Both };
 
+/// Waits until what was just written counts as written long ago: a cache keeps
+/// a file's content only once the file has settled.
+inline void settle() {
+    std::this_thread::sleep_for(PlistFileCache::kSettleTime + std::chrono::milliseconds(50));
+}
+
 class RealisticSettings {
   public:
-    explicit RealisticSettings(OptionsIn optionsIn) : dir_(temp_.path()) {
+    explicit RealisticSettings(OptionsIn optionsIn, int grantedFolders = 8) : dir_(temp_.path()) {
         root_ = dir_ + "/containers";
         containers_.emplace(root_);
-        settings_.emplace(*containers_);
+        settings_.emplace(*containers_, plistFiles_);
 
         PlistDictionary options{{"newTextFile", true},   {"newTerminalHere", true},
                                 {"newITermHere", false}, {"copyPath", true},
                                 {"batchRename", true},   {"toggleHiddenFiles", false},
                                 {"openInVSCode", true}};
         PlistDictionary secured;
-        for (int i = 0; i < 8; ++i) {
+        for (int i = 0; i < grantedFolders; ++i) {
             std::string folder = dir_ + "/granted/Project " + std::to_string(i);
             std::filesystem::create_directories(folder);
             secured.set("Project " + std::to_string(i),
@@ -56,6 +66,7 @@ class RealisticSettings {
             std::ofstream(file, std::ios::binary) << plist::writeXml(options).value();
             files_.push_back(file);
         }
+        settle();
     }
     RealisticSettings(const RealisticSettings&) = delete;
     RealisticSettings& operator=(const RealisticSettings&) = delete;
@@ -66,6 +77,8 @@ class RealisticSettings {
     const std::string& root() const { return root_; }
     DirectoryAppGroupContainers& containers() { return *containers_; }
     PlistFileSettingsProvider& settings() { return *settings_; }
+    /// The cache the settings are read through; hand it to a file manager too.
+    const std::shared_ptr<PlistFileCache>& plistFiles() const { return plistFiles_; }
     /// The settings files: the suite, then the options file when there is one.
     const std::vector<std::string>& files() const { return files_; }
 
@@ -73,6 +86,7 @@ class RealisticSettings {
     testing::TempDir temp_;
     std::string dir_;
     std::string root_;
+    std::shared_ptr<PlistFileCache> plistFiles_ = std::make_shared<PlistFileCache>();
     std::optional<DirectoryAppGroupContainers> containers_;
     std::optional<PlistFileSettingsProvider> settings_;
     std::vector<std::string> files_;

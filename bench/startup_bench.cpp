@@ -25,7 +25,7 @@ using namespace corvane;
 class StartupFixture {
   public:
     explicit StartupFixture(bench::OptionsIn optionsIn)
-        : settings_(optionsIn),
+        : settings_(optionsIn), fileManager_(settings_.plistFiles()),
           finderSync_(FinderSyncServices{controller_, settings_.settings(), settings_.containers(),
                                          fileManager_, security_, notifications_, scheduler_,
                                          uuids_, images_, log_, workspace_, pasteboard_, alerts_}) {

@@ -1,6 +1,7 @@
 #include "host/finder_service.h"
 
 #include "extension/finder_sync.h"
+#include "host/batched_log.h"
 #include "platform/linux/finder_bus_protocol.h"
 #include "platform/linux/gvariant_plist.h"
 #include "platform/linux/host_finder_sync_controller.h"
@@ -31,12 +32,14 @@ void replyError(const Invocation& invocation, const char* name, std::string_view
 } // namespace
 
 struct FinderService::Impl {
-    Impl(Glib::RefPtr<Gio::DBus::Connection> conn, HostFinderSyncController& ctrl)
-        : connection(std::move(conn)), controller(ctrl),
+    Impl(Glib::RefPtr<Gio::DBus::Connection> conn, HostFinderSyncController& ctrl,
+         BatchedLog& batchedLog)
+        : connection(std::move(conn)), controller(ctrl), log(batchedLog),
           vtable(sigc::mem_fun(*this, &Impl::onMethodCall)) {}
 
     Glib::RefPtr<Gio::DBus::Connection> connection;
     HostFinderSyncController& controller;
+    BatchedLog& log;
     // Registered with the connection: it must outlive the registration.
     Gio::DBus::InterfaceVTable vtable;
     guint registrationId = 0;
@@ -75,7 +78,12 @@ struct FinderService::Impl {
         }
         controller.setRequestContext(std::move(request->context.targeted),
                                      std::move(request->context.selected));
-        std::optional<Menu> menu = finderSync.value().menuForMenuKind(request->menuKind);
+        std::optional<Menu> menu;
+        {
+            // A line per secured folder: written at once, before the reply.
+            BatchedLog::Hold gather(log);
+            menu = finderSync.value().menuForMenuKind(request->menuKind);
+        }
         Expected<Glib::VariantContainerBase> reply = finderbus::encodeMenuReply(menu);
         if (!reply) {
             replyError(invocation, finderbus::kFailedError, reply.error().description);
@@ -106,9 +114,10 @@ FinderService::FinderService(std::unique_ptr<Impl> impl) : impl_(std::move(impl)
 
 Expected<std::unique_ptr<FinderService>>
 FinderService::start(Glib::RefPtr<Gio::DBus::Connection> connection,
-                     const FinderSyncServices& services, HostFinderSyncController& controller) {
+                     const FinderSyncServices& services, HostFinderSyncController& controller,
+                     BatchedLog& log) {
     std::unique_ptr<FinderService> service(
-        new FinderService(std::make_unique<Impl>(std::move(connection), controller)));
+        new FinderService(std::make_unique<Impl>(std::move(connection), controller, log)));
     // GDBus answers a call for an object that is not exported at once, from
     // its worker thread, but hands a call for an exported one to the main
     // loop. So the object is exported before the name is taken (a call the

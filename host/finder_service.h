@@ -12,6 +12,7 @@ class Connection;
 
 namespace corvane {
 
+class BatchedLog;
 class FinderSync;
 struct FinderSyncServices;
 class HostFinderSyncController;
@@ -27,10 +28,11 @@ class FinderService {
     /// return to the loop only afterwards: a call that is already waiting
     /// then finds everything in place. Fails with a readable reason when
     /// another process owns the name, the object cannot be exported, or the
-    /// bus does not answer.
+    /// bus does not answer. `log`, the log stream of `services`, is held
+    /// while a menu is built, so the menu's lines go out in one write.
     static Expected<std::unique_ptr<FinderService>>
     start(Glib::RefPtr<Gio::DBus::Connection> connection, const FinderSyncServices& services,
-          HostFinderSyncController& controller);
+          HostFinderSyncController& controller, BatchedLog& log);
     ~FinderService();
 
     FinderService(const FinderService&) = delete;

@@ -11,17 +11,20 @@
 #include "platform/linux/glib_scheduler.h"
 #include "platform/linux/host_finder_sync_controller.h"
 #include "platform/linux/libuuid_source.h"
+#include "platform/linux/plist_file.h"
 #include "platform/linux/plist_file_settings.h"
 #include "platform/linux/posix_file_manager.h"
 
 #include <giomm/dbusconnection.h>
 
+#include <memory>
 #include <ostream>
 
 namespace corvane {
 
 // Members in dependency order: the settings provider refers to the containers,
-// the file manager and the workspace to the applications.
+// the file manager and the workspace to the applications. The settings files
+// and "MenuOptions.plist" are read through one cache.
 struct LinuxPlatform::Impl {
     Impl(Glib::RefPtr<Gio::DBus::Connection> connection, std::ostream& log,
          std::ostream& diagnostics)
@@ -31,8 +34,9 @@ struct LinuxPlatform::Impl {
     DesktopApplications applications{DesktopApplications::settingsFromEnvironment()};
     HostFinderSyncController controller;
     DirectoryAppGroupContainers containers{DirectoryAppGroupContainers::rootFromEnvironment()};
-    PlistFileSettingsProvider settings{containers};
-    PosixFileManager files{applications};
+    std::shared_ptr<PlistFileCache> plistFiles = std::make_shared<PlistFileCache>();
+    PlistFileSettingsProvider settings{containers, plistFiles};
+    PosixFileManager files{plistFiles, &applications};
     BookmarkSecurityScope security;
     DBusNotificationCenter notifications;
     GlibScheduler scheduler;

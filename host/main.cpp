@@ -2,6 +2,7 @@
 // creates the FinderSync object on the GLib main loop, serves the file manager
 // and runs until SIGINT or SIGTERM.
 
+#include "host/batched_log.h"
 #include "host/finder_service.h"
 #include "host/linux_platform.h"
 
@@ -54,7 +55,8 @@ int run() {
             fail("the session bus connection closed");
         });
     {
-        corvane::LinuxPlatform platform(connection, std::cout, std::cerr);
+        corvane::BatchedLog log(std::cout);
+        corvane::LinuxPlatform platform(connection, log, std::cerr);
         std::unique_ptr<corvane::FinderService> service;
         // Start-up runs from the loop, like the extension host creating its
         // principal object once the process is up.
@@ -62,7 +64,7 @@ int run() {
             // An exception escaping this slot would be swallowed by the loop.
             try {
                 auto started = corvane::FinderService::start(connection, platform.services(),
-                                                             platform.controller());
+                                                             platform.controller(), log);
                 if (started)
                     service = std::move(*started);
                 // A bus that went away is reported when its connection closes;

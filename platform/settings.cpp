@@ -11,7 +11,7 @@ std::optional<PlistDictionary> SettingsSuite::dictionaryForKey(std::string_view 
     auto value = objectForKey(key);
     if (!value || !value->isDictionary())
         return std::nullopt;
-    return value->asDictionary();
+    return std::move(value->asDictionary());
 }
 
 } // namespace corvane

@@ -51,8 +51,8 @@ Expected<std::string> makeBookmarkData(std::string_view absolutePath) {
     return plist::writeBinary(PlistValue(std::move(root)));
 }
 
-Expected<SecurityScope::Resolved>
-BookmarkSecurityScope::resolveBookmark(std::string_view bookmarkData) {
+Expected<BookmarkSecurityScope::Decoded>
+BookmarkSecurityScope::decode(std::string_view bookmarkData) {
     auto value = plist::read(bookmarkData);
     if (!value)
         return malformed("not a property list (" + value.error().description + ")");
@@ -82,33 +82,60 @@ BookmarkSecurityScope::resolveBookmark(std::string_view bookmarkData) {
         return malformed("\"device\" is missing or not an integer");
     if (!inode)
         return malformed("\"inode\" is missing or not an integer");
+    return Decoded{FileURL::fromPath(path), *device, *inode};
+}
 
-    FileURL url = FileURL::fromPath(path);
+const Expected<BookmarkSecurityScope::Decoded>&
+BookmarkSecurityScope::decoded(std::string_view bookmarkData) {
+    // The companion app keeps one bookmark per granted folder; a bound keeps
+    // data that keeps changing from growing the table without end.
+    constexpr std::size_t kMaxRemembered = 1024;
+    if (auto found = decoded_.find(bookmarkData); found != decoded_.end())
+        return found->second;
+    if (decoded_.size() >= kMaxRemembered)
+        decoded_.clear();
+    return decoded_.emplace(std::string(bookmarkData), decode(bookmarkData)).first->second;
+}
+
+Expected<SecurityScope::Resolved>
+BookmarkSecurityScope::resolveBookmark(std::string_view bookmarkData) {
+    std::lock_guard lock(mutex_);
+    justResolved_.clear();
+    const Expected<Decoded>& bookmark = decoded(bookmarkData);
+    if (!bookmark)
+        return std::unexpected(bookmark.error());
+    const std::string& path = bookmark->url.path();
     struct stat st {};
-    if (::lstat(url.path().c_str(), &st) != 0) {
+    if (::lstat(path.c_str(), &st) != 0) {
         int err = errno;
         if (err == ENOENT || err == ENOTDIR)
-            return makeError("The item at " + url.path() + " no longer exists", err);
-        return posix::systemError("Cannot reach the item at " + url.path(), err);
+            return makeError("The item at " + path + " no longer exists", err);
+        return posix::systemError("Cannot reach the item at " + path, err);
     }
-    bool sameItem = static_cast<std::uint64_t>(st.st_dev) == *device &&
-                    static_cast<std::uint64_t>(st.st_ino) == *inode;
-    return Resolved{std::move(url), !sameItem};
+    bool sameItem = static_cast<std::uint64_t>(st.st_dev) == bookmark->device &&
+                    static_cast<std::uint64_t>(st.st_ino) == bookmark->inode;
+    justResolved_ = path;
+    return Resolved{bookmark->url, !sameItem};
 }
 
 bool BookmarkSecurityScope::startAccessing(const FileURL& url) {
-    if (!posix::isUsablePath(url.path()))
-        return false;
-    struct stat st {};
-    if (::lstat(url.path().c_str(), &st) != 0)
-        return false;
     std::lock_guard lock(mutex_);
+    const bool lookedUp = !justResolved_.empty() && justResolved_ == url.path();
+    justResolved_.clear();
+    if (!lookedUp) {
+        if (!posix::isUsablePath(url.path()))
+            return false;
+        struct stat st {};
+        if (::lstat(url.path().c_str(), &st) != 0)
+            return false;
+    }
     ++accessCounts_[url.path()];
     return true;
 }
 
 void BookmarkSecurityScope::stopAccessing(const FileURL& url) {
     std::lock_guard lock(mutex_);
+    justResolved_.clear();
     auto it = accessCounts_.find(url.path());
     if (it == accessCounts_.end())
         return;

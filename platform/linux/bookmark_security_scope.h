@@ -2,9 +2,12 @@
 
 #include "platform/security_scope.h"
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 
 namespace corvane {
 
@@ -36,8 +39,12 @@ Expected<std::string> makeBookmarkData(std::string_view absolutePath);
 /// whenever something exists at the path.
 class BookmarkSecurityScope : public SecurityScope {
   public:
+    /// Looks the item up at every call; the decoding of data seen before
+    /// (the same bytes decode the same way) is remembered.
     Expected<Resolved> resolveBookmark(std::string_view bookmarkData) override;
-    /// True, and one more access counted for the path, when something exists there.
+    /// True, and one more access counted for the path, when something exists
+    /// there. Access to the URL that the call just before resolved relies on
+    /// that resolution's look-up, made a moment ago, instead of a second one.
     bool startAccessing(const FileURL& url) override;
     /// Ends one counted access of the path; never goes below zero.
     void stopAccessing(const FileURL& url) override;
@@ -46,8 +53,26 @@ class BookmarkSecurityScope : public SecurityScope {
     int accessCount(const FileURL& url) const;
 
   private:
+    /// What a bookmark's data says.
+    struct Decoded {
+        FileURL url;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+    };
+    static Expected<Decoded> decode(std::string_view bookmarkData);
+    const Expected<Decoded>& decoded(std::string_view bookmarkData);
+    struct DataHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view data) const {
+            return std::hash<std::string_view>{}(data);
+        }
+    };
+
     mutable std::mutex mutex_;
+    std::unordered_map<std::string, Expected<Decoded>, DataHash, std::equal_to<>>
+        decoded_; // by bookmark data
     std::map<std::string, int> accessCounts_;
+    std::string justResolved_; // empty unless the last call resolved a bookmark
 };
 
 } // namespace corvane

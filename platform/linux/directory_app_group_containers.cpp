@@ -53,10 +53,18 @@ std::optional<FileURL> DirectoryAppGroupContainers::containerURL(std::string_vie
     if (groupId.empty() || groupId == "." || groupId == ".." ||
         groupId.find('/') != std::string_view::npos || groupId.find('\0') != std::string_view::npos)
         return std::nullopt;
+    if (auto made = made_.find(groupId); made != made_.end())
+        return made->second;
     FileURL container = FileURL::fromPath(root_).appending(groupId);
     if (!posix::makeDirectories(container.path(), 0700))
         return std::nullopt;
+    made_.emplace(groupId, container);
     return container;
+}
+
+void DirectoryAppGroupContainers::containerMayBeGone(std::string_view groupId) {
+    if (auto made = made_.find(groupId); made != made_.end())
+        made_.erase(made);
 }
 
 } // namespace corvane

@@ -2,12 +2,14 @@
 
 #include "platform/app_group.h"
 
+#include <map>
 #include <string>
 
 namespace corvane {
 
 /// App Group containers as folders under one root: the container of group
-/// `G` is `<root>/G`, created (with its parents, mode 0700) when first asked for.
+/// `G` is `<root>/G`, created (with its parents, mode 0700) when first asked
+/// for, and again after `containerMayBeGone`. One thread uses it.
 class DirectoryAppGroupContainers : public AppGroupContainers {
   public:
     /// `root` holds the containers; a relative root is taken from the current folder.
@@ -20,13 +22,19 @@ class DirectoryAppGroupContainers : public AppGroupContainers {
 
     /// `<root>/<groupId>`, created on demand. None when the group id is empty,
     /// "." or "..", holds "/" or a NUL byte, or when the folder cannot be made
-    /// (for example because the root is a regular file).
+    /// (for example because the root is a regular file). A container made
+    /// once is not looked at again until `containerMayBeGone`.
     std::optional<FileURL> containerURL(std::string_view groupId) override;
+
+    /// The next `containerURL` for `groupId` makes the folder again if it
+    /// has gone: call it when something expected inside was found missing.
+    void containerMayBeGone(std::string_view groupId);
 
     const std::string& root() const { return root_; }
 
   private:
     std::string root_;
+    std::map<std::string, FileURL, std::less<>> made_; // by group id
 };
 
 } // namespace corvane

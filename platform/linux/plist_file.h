@@ -1,10 +1,15 @@
 #pragma once
 
 #include "platform/error.h"
+#include "platform/linux/posix_io.h"
 #include "platform/plist_value.h"
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace corvane {
 
@@ -36,5 +41,60 @@ struct PlistFile {
 /// the item may then hold good data nobody can see, so a writer must leave it
 /// alone, whereas an `Unreadable` one may be set aside and replaced.
 Expected<PlistFile> readPlistFile(const std::string& path);
+
+/// A property-list file as read through a `PlistFileCache`: its root is
+/// shared and never changes, so holding on to it costs no copy.
+struct SharedPlistFile {
+    PlistFileState state = PlistFileState::Missing;
+    /// Never null; empty unless `state` is `Good`.
+    std::shared_ptr<const PlistDictionary> root;
+};
+
+/// Property-list files read once and reused while they stay unchanged: a
+/// file read again and again costs one `stat` instead of a read and a parse.
+///
+/// Writers replace these files by rename, and any change to a file changes
+/// its `posix::FileIdentity`, so a kept content is served only while the
+/// identity found at the path equals the identity of the file it was read
+/// from. Two changes within one tick of the file-time clock can leave the
+/// identity alike (an inode number is reused, the size is the same), so, as
+/// with "racily clean" entries of a version-control index, a content is kept
+/// only when its file had last changed at least `kSettleTime` before the read
+/// began; one read sooner is read again next time.
+///
+/// Keeps at most `capacity` paths and forgets the least recently used. One
+/// thread uses a cache and everything that reads through it (in the extension
+/// process, the main loop's): it takes no locks.
+class PlistFileCache {
+  public:
+    /// How long before a read began its file must have last changed for the
+    /// content to be kept. File times come from the kernel's coarse clock,
+    /// whose ticks are milliseconds apart, and some file systems keep whole
+    /// seconds only: one second covers both.
+    static constexpr std::chrono::milliseconds kSettleTime{1000};
+    static constexpr std::size_t kDefaultCapacity = 8;
+
+    explicit PlistFileCache(std::size_t capacity = kDefaultCapacity);
+
+    /// What `readPlistFile(path)` gives now: the same states and failures.
+    Expected<SharedPlistFile> read(const std::string& path);
+
+  private:
+    struct Entry {
+        std::string path;
+        posix::FileIdentity identity;
+        SharedPlistFile file;
+        std::uint64_t lastUse = 0;
+    };
+
+    void keep(const std::string& path, const posix::FileIdentity& identity,
+              const SharedPlistFile& file);
+    void forget(const std::string& path);
+
+    std::size_t capacity_;
+    std::vector<Entry> entries_;
+    std::uint64_t uses_ = 0;
+    std::shared_ptr<const PlistDictionary> empty_;
+};
 
 } // namespace corvane

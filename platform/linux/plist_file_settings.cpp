@@ -54,28 +54,28 @@ void removeAbandonedTempFiles(const std::string& folder, const std::string& pref
 
 } // namespace
 
-PlistFileSettingsSuite::PlistFileSettingsSuite(std::string filePath)
-    : filePath_(std::move(filePath)) {
-    FileURL url = FileURL::fromPath(filePath_);
-    folder_ = url.parent().path();
-    fileName_ = url.lastPathComponent();
+PlistFileSettingsSuite::PlistFileSettingsSuite(std::string filePath,
+                                               std::shared_ptr<PlistFileCache> files)
+    : filePath_(std::move(filePath)), files_(std::move(files)) {
     synchronize();
 }
 
 std::optional<PlistValue> PlistFileSettingsSuite::objectForKey(std::string_view key) const {
-    if (const PlistValue* value = snapshot_.find(key))
+    if (const PlistValue* value = snapshot_->find(key))
         return *value;
     return std::nullopt;
 }
 
 bool PlistFileSettingsSuite::synchronize() {
-    auto loaded = readPlistFile(filePath_);
-    if (!loaded || loaded->state == PlistFileState::Unreadable) {
-        snapshot_ = {};
+    auto loaded = files_->read(filePath_);
+    if (!loaded) {
+        snapshot_ = std::make_shared<const PlistDictionary>();
+        fileState_ = PlistFileState::Unreadable;
         return false;
     }
     snapshot_ = std::move(loaded->root);
-    return true;
+    fileState_ = loaded->state;
+    return fileState_ != PlistFileState::Unreadable;
 }
 
 Expected<void> PlistFileSettingsSuite::setObject(const PlistValue& value, std::string_view key) {
@@ -97,7 +97,9 @@ template <typename Change> Expected<void> PlistFileSettingsSuite::update(Change&
             return posix::systemError("Cannot lock the settings file " + filePath_, errno);
     }
 
-    removeAbandonedTempFiles(folder_, posix::atomicWriteTempPrefix(fileName_));
+    const FileURL file = FileURL::fromPath(filePath_);
+    removeAbandonedTempFiles(file.parent().path(),
+                             posix::atomicWriteTempPrefix(file.lastPathComponent()));
 
     // A file we cannot open may hold good settings: leave it and fail.
     auto loaded = readPlistFile(filePath_);
@@ -120,19 +122,40 @@ template <typename Change> Expected<void> PlistFileSettingsSuite::update(Change&
             posix::writeFileAtomically(filePath_, *encoded, 0600, posix::Replace::Existing);
         !written)
         return written;
-    snapshot_ = std::move(root);
+    snapshot_ = std::make_shared<const PlistDictionary>(std::move(root));
+    fileState_ = PlistFileState::Good;
     return {};
 }
 
-std::unique_ptr<SettingsSuite> PlistFileSettingsProvider::openSuite(std::string_view suiteName) {
+std::optional<std::string> PlistFileSettingsProvider::suiteFile(std::string_view suiteName,
+                                                                Recheck recheck) {
+    if (auto made = madeSuiteFiles_.find(suiteName); made != madeSuiteFiles_.end()) {
+        if (recheck == Recheck::No)
+            return made->second;
+        madeSuiteFiles_.erase(made);
+    }
+    if (recheck == Recheck::Yes)
+        containers_.containerMayBeGone(suiteName);
     auto container = containers_.containerURL(suiteName);
     if (!container)
-        return nullptr;
+        return std::nullopt;
     FileURL preferences = container->appending("Library").appending("Preferences");
     if (!posix::makeDirectories(preferences.path(), 0700))
+        return std::nullopt;
+    std::string path = preferences.appending(std::string(suiteName) + ".plist").path();
+    madeSuiteFiles_.emplace(suiteName, path);
+    return path;
+}
+
+std::unique_ptr<SettingsSuite> PlistFileSettingsProvider::openSuite(std::string_view suiteName) {
+    auto path = suiteFile(suiteName, Recheck::No);
+    if (!path)
         return nullptr;
-    return std::make_unique<PlistFileSettingsSuite>(
-        preferences.appending(std::string(suiteName) + ".plist").path());
+    auto suite = std::make_unique<PlistFileSettingsSuite>(std::move(*path), files_);
+    // No good file: the folders may have gone with it.
+    if (suite->fileState() != PlistFileState::Good && !suiteFile(suiteName, Recheck::Yes))
+        return nullptr;
+    return suite;
 }
 
 } // namespace corvane

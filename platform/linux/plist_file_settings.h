@@ -1,8 +1,11 @@
 #pragma once
 
-#include "platform/app_group.h"
+#include "platform/linux/directory_app_group_containers.h"
+#include "platform/linux/plist_file.h"
 #include "platform/settings.h"
 
+#include <map>
+#include <memory>
 #include <string>
 
 namespace corvane {
@@ -10,8 +13,9 @@ namespace corvane {
 /// One settings suite kept as a binary property list, `<folder>/<suite>.plist`.
 ///
 /// Reads come from a snapshot taken when the suite is opened and at each
-/// `synchronize`. A missing file is an empty suite; a file that cannot be read
-/// or parsed, or whose root is not a dictionary, reads as empty as well.
+/// `synchronize`, through a `PlistFileCache`: an unchanged file is not read
+/// again. A missing file is an empty suite; a file that cannot be read or
+/// parsed, or whose root is not a dictionary, reads as empty as well.
 ///
 /// Each write holds an exclusive flock on `<suite>.plist.lock` (the data file
 /// itself is replaced by rename, so it cannot carry the lock), re-reads the
@@ -22,8 +26,9 @@ namespace corvane {
 /// write is kept as `<suite>.plist.unreadable-<UTC time>` before it is replaced.
 class PlistFileSettingsSuite : public SettingsSuite {
   public:
-    /// The suite stored at `filePath`; takes the first snapshot.
-    explicit PlistFileSettingsSuite(std::string filePath);
+    /// The suite stored at `filePath`, read through `files`; takes the first
+    /// snapshot. The suite keeps `files` alive: it may outlive its provider.
+    PlistFileSettingsSuite(std::string filePath, std::shared_ptr<PlistFileCache> files);
 
     std::optional<PlistValue> objectForKey(std::string_view key) const override;
     Expected<void> setObject(const PlistValue& value, std::string_view key) override;
@@ -33,28 +38,44 @@ class PlistFileSettingsSuite : public SettingsSuite {
     bool synchronize() override;
 
     const std::string& filePath() const { return filePath_; }
+    /// What the file was found to be at the last read (an item that could
+    /// not be read counts as `Unreadable`), or `Good` after a write.
+    PlistFileState fileState() const { return fileState_; }
 
   private:
     template <typename Change> Expected<void> update(Change&& change);
 
     std::string filePath_;
-    std::string folder_;
-    std::string fileName_;
-    PlistDictionary snapshot_;
+    std::shared_ptr<PlistFileCache> files_;
+    std::shared_ptr<const PlistDictionary> snapshot_;
+    PlistFileState fileState_ = PlistFileState::Missing;
 };
 
 /// Opens suites in App Group containers: the suite named `S` lives in the
 /// container of the App Group `S`, at `Library/Preferences/S.plist`.
+///
+/// The folders are made when a suite is first opened, and again whenever a
+/// suite's file is not found good, since they may have gone with it.
 class PlistFileSettingsProvider : public SettingsProvider {
   public:
-    explicit PlistFileSettingsProvider(AppGroupContainers& containers) : containers_(containers) {}
+    /// Suites read through `files`, which their other readers may share.
+    PlistFileSettingsProvider(DirectoryAppGroupContainers& containers,
+                              std::shared_ptr<PlistFileCache> files)
+        : containers_(containers), files_(std::move(files)) {}
 
     /// None when the container is unavailable or its Library/Preferences
     /// folder cannot be made.
     std::unique_ptr<SettingsSuite> openSuite(std::string_view suiteName) override;
 
   private:
-    AppGroupContainers& containers_;
+    /// Whether folders made before may be taken as still there.
+    enum class Recheck { No, Yes };
+    /// The path of the suite's file, once its folders are made.
+    std::optional<std::string> suiteFile(std::string_view suiteName, Recheck recheck);
+
+    DirectoryAppGroupContainers& containers_;
+    std::shared_ptr<PlistFileCache> files_;
+    std::map<std::string, std::string, std::less<>> madeSuiteFiles_; // by suite name
 };
 
 } // namespace corvane

@@ -9,6 +9,12 @@
 
 namespace corvane {
 
+PosixFileManager::PosixFileManager() : plistFiles_(std::make_shared<PlistFileCache>()) {}
+
+PosixFileManager::PosixFileManager(std::shared_ptr<PlistFileCache> plistFiles,
+                                   const DesktopApplications* applications)
+    : plistFiles_(std::move(plistFiles)), applications_(applications) {}
+
 bool PosixFileManager::fileExists(std::string_view path) {
     if (!posix::isUsablePath(path))
         return false;
@@ -30,10 +36,10 @@ Expected<void> PosixFileManager::createFileAtomically(const FileURL& url,
 }
 
 std::optional<PlistDictionary> PosixFileManager::readPropertyListDictionary(const FileURL& url) {
-    auto file = readPlistFile(url.path());
+    auto file = plistFiles_->read(url.path());
     if (!file || file->state != PlistFileState::Good)
         return std::nullopt;
-    return std::move(file->root);
+    return *file->root;
 }
 
 } // namespace corvane

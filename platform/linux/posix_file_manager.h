@@ -2,22 +2,28 @@
 
 #include "platform/file_manager.h"
 
+#include <memory>
+
 namespace corvane {
 
 class DesktopApplications;
+class PlistFileCache;
 
 /// File operations on the local file system through POSIX calls.
 class PosixFileManager : public FileManager {
   public:
-    /// Every path is looked at on disk.
-    PosixFileManager() = default;
-    /// Application bundle paths are answered by `applications`.
-    explicit PosixFileManager(const DesktopApplications& applications)
-        : applications_(&applications) {}
+    /// Reads property lists through a cache of its own; every path is looked
+    /// at on disk.
+    PosixFileManager();
+    /// Reads property lists through `plistFiles`, which other readers may
+    /// share. Application bundle paths are answered by `applications` when
+    /// given, so the extension's tests for installed applications tell the
+    /// truth here.
+    explicit PosixFileManager(std::shared_ptr<PlistFileCache> plistFiles,
+                              const DesktopApplications* applications = nullptr);
 
-    /// lstat: a dangling symbolic link exists too. An application bundle path
-    /// exists when `applications` (if given) can start its program, so the
-    /// extension's tests for installed applications tell the truth here.
+    /// lstat: a dangling symbolic link exists too; an application bundle path
+    /// exists when `applications` can start its program.
     bool fileExists(std::string_view path) override;
     /// renameat2(RENAME_NOREPLACE): EEXIST on a taken name, EXDEV across file
     /// systems; nothing is ever replaced.
@@ -26,11 +32,13 @@ class PosixFileManager : public FileManager {
     /// without replacing anything that appeared there meanwhile. The temporary
     /// file is removed on every failure. The new file gets mode 0666 less the umask.
     Expected<void> createFileAtomically(const FileURL& url, std::string_view contents) override;
-    /// Reads at most 64 MiB; none for a missing, oversized or malformed file or
-    /// a root that is not a dictionary.
+    /// Reads at most 64 MiB, and only when the file changed since the last
+    /// read; none for a missing, oversized or malformed file or a root that
+    /// is not a dictionary.
     std::optional<PlistDictionary> readPropertyListDictionary(const FileURL& url) override;
 
   private:
+    std::shared_ptr<PlistFileCache> plistFiles_;
     const DesktopApplications* applications_ = nullptr;
 };
 

@@ -42,7 +42,32 @@ bool isUsablePath(std::string_view path) {
     return !path.empty() && path.find('\0') == std::string_view::npos;
 }
 
-Expected<std::string> readFile(const std::string& path, std::size_t maxBytes) {
+namespace {
+
+FileIdentity identityOf(const struct stat& st) {
+    constexpr std::int64_t kNanoseconds = 1'000'000'000;
+    return FileIdentity{
+        .device = static_cast<std::uint64_t>(st.st_dev),
+        .inode = static_cast<std::uint64_t>(st.st_ino),
+        .size = static_cast<std::int64_t>(st.st_size),
+        .changeTime =
+            static_cast<std::int64_t>(st.st_ctim.tv_sec) * kNanoseconds + st.st_ctim.tv_nsec,
+        .modificationTime =
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * kNanoseconds + st.st_mtim.tv_nsec,
+    };
+}
+
+} // namespace
+
+Expected<FileIdentity> fileIdentity(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return systemError("Cannot inspect " + path, errno);
+    return identityOf(st);
+}
+
+Expected<std::string> readFile(const std::string& path, std::size_t maxBytes,
+                               FileIdentity* identity) {
     // O_NONBLOCK so that opening a FIFO does not wait for a writer.
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd)
@@ -50,6 +75,8 @@ Expected<std::string> readFile(const std::string& path, std::size_t maxBytes) {
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
         return systemError("Cannot inspect " + path, errno);
+    if (identity)
+        *identity = identityOf(st);
     if (S_ISDIR(st.st_mode))
         return systemError("Cannot read " + path, EISDIR);
     if (!S_ISREG(st.st_mode))

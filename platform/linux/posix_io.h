@@ -3,6 +3,7 @@
 #include "platform/error.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -36,10 +37,29 @@ std::unexpected<Error> systemError(std::string_view what, int err);
 /// free of NUL bytes (which would silently cut it short).
 bool isUsablePath(std::string_view path);
 
+/// What tells one version of a file from another. Replacing a file, writing
+/// it or touching its times changes at least the change time; only two
+/// changes within one tick of the file-time clock can leave all of it alike.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    /// Nanoseconds since the epoch.
+    std::int64_t changeTime = 0;
+    std::int64_t modificationTime = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+};
+
+/// The identity of the item `path` names, links followed.
+Expected<FileIdentity> fileIdentity(const std::string& path);
+
 /// Reads the whole regular file at `path`. Fails with EFBIG when it is larger
 /// than `maxBytes`, and with EINVAL when it is not a regular file (a FIFO is
-/// never opened for blocking reads).
-Expected<std::string> readFile(const std::string& path, std::size_t maxBytes);
+/// never opened for blocking reads). `identity`, when given, receives the
+/// identity of the item that was opened, also when its reading then fails.
+Expected<std::string> readFile(const std::string& path, std::size_t maxBytes,
+                               FileIdentity* identity = nullptr);
 
 /// Creates `path` and any missing parents as folders with `mode`. Succeeds when
 /// `path` already is a folder (or a link to one); fails with ENOTDIR when a

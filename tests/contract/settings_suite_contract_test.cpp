@@ -28,7 +28,7 @@ struct PlistFileSettings {
     static constexpr const char* kName = "PlistFile";
     testing::TempDir temp;
     DirectoryAppGroupContainers containers{temp / "containers"};
-    PlistFileSettingsProvider provider{containers};
+    PlistFileSettingsProvider provider{containers, std::make_shared<PlistFileCache>()};
     /// A regular file where the suite's Library folder belongs.
     void makeUnavailable() {
         temp.makeFolder("containers/" + std::string(kSuite));

@@ -9,6 +9,7 @@
 #include "platform/alert.h"
 #include "platform/app_group.h"
 #include "platform/finder_sync_controller.h"
+#include "platform/linux/plist_file.h"
 #include "platform/linux/posix_file_manager.h"
 #include "platform/notification_center.h"
 #include "platform/pasteboard.h"
@@ -154,7 +155,7 @@ class RecordingFileManager final : public FileManager, Recorder {
     void setExists(std::string path, bool exists) { answers_[std::move(path)] = exists; }
 
   private:
-    PosixFileManager inner_;
+    PosixFileManager inner_{std::make_shared<PlistFileCache>()};
     std::map<std::string, bool, std::less<>> answers_;
 };
 

@@ -58,7 +58,8 @@ class CompanionTool : public ::testing::Test {
     // The suite as the extension sees it, read from the file independently.
     std::unique_ptr<SettingsSuite> suite() {
         containers = std::make_unique<DirectoryAppGroupContainers>(root());
-        provider = std::make_unique<PlistFileSettingsProvider>(*containers);
+        provider = std::make_unique<PlistFileSettingsProvider>(*containers,
+                                                               std::make_shared<PlistFileCache>());
         return provider->openSuite(kSuite);
     }
 

@@ -2,6 +2,7 @@
 #include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/libuuid_source.h"
 #include "platform/linux/plist/plist_codec.h"
+#include "platform/linux/plist_file.h"
 #include "platform/linux/posix_file_manager.h"
 #include "tests/platform/test_support.h"
 
@@ -92,7 +93,7 @@ TEST_F(TempFolderTest, BadGroupIdsHaveNoContainerAndCreateNothing) {
 using FileManagerTest = TempFolderTest;
 
 TEST_F(FileManagerTest, ExistenceCountsAnyEntryIncludingADanglingLink) {
-    PosixFileManager files;
+    PosixFileManager files{std::make_shared<PlistFileCache>()};
     writeBytes(dir_ / "file", "x");
     fs::create_symlink(dir_ / "missing", dir_ / "dangling");
     EXPECT_TRUE(files.fileExists(url("file").path()));
@@ -103,7 +104,7 @@ TEST_F(FileManagerTest, ExistenceCountsAnyEntryIncludingADanglingLink) {
 }
 
 TEST_F(FileManagerTest, MoveTakesAFreeNameButNeverReplacesAFileOrAFolder) {
-    PosixFileManager files;
+    PosixFileManager files{std::make_shared<PlistFileCache>()};
     writeBytes(dir_ / "file", "source");
     writeBytes(dir_ / "takenFile", "taken");
     fs::create_directory(dir_ / "folder");
@@ -124,7 +125,7 @@ TEST_F(FileManagerTest, MoveTakesAFreeNameButNeverReplacesAFileOrAFolder) {
 }
 
 TEST_F(FileManagerTest, CreateFileAtomicallyNeverReplacesAndLeavesNoTemporaryFile) {
-    PosixFileManager files;
+    PosixFileManager files{std::make_shared<PlistFileCache>()};
     writeBytes(dir_ / "taken.txt", "old");
     fs::create_symlink(dir_ / "nowhere", dir_ / "link.txt");
 

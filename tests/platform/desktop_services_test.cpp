@@ -6,6 +6,7 @@
 #include "platform/linux/freedesktop_workspace.h"
 #include "platform/linux/glib_scheduler.h"
 #include "platform/linux/gvariant_plist.h"
+#include "platform/linux/plist_file.h"
 #include "platform/linux/posix_file_manager.h"
 #include "tests/platform/test_support.h"
 
@@ -142,7 +143,7 @@ TEST_F(ApplicationsTest, ARealItemRunsAsTheProgramAndOrdinaryFilesKeepPlainExist
               std::string::npos);
     EXPECT_FALSE(applications.commandFor(temp_ / "missing.app", {"/x"}));
 
-    PosixFileManager files(applications);
+    PosixFileManager files(std::make_shared<PlistFileCache>(), &applications);
     EXPECT_TRUE(files.fileExists(temp_ / "plain.app")) << "not a bundle path: lstat alone";
     EXPECT_FALSE(files.fileExists(kVSCode));
     program("bin/code");

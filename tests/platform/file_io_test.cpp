@@ -147,7 +147,7 @@ TEST_F(FileIoTest, PlistFileReadTellsMissingUnreadableUnopenableAndGoodApart) {
         {"xml.plist/x.plist", ENOTDIR, {}},
         {"xml.plist\0"s, EINVAL, {}},
     };
-    PosixFileManager files;
+    PosixFileManager files{std::make_shared<PlistFileCache>()};
     for (const Case& c : cases) {
         std::string path = dir_.string() + "/" + c.name;
         auto file = readPlistFile(path);

@@ -1,14 +1,20 @@
 #include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/plist/plist_codec.h"
+#include "platform/linux/plist_file.h"
 #include "platform/linux/plist_file_settings.h"
+#include "platform/linux/posix_file_manager.h"
+#include "platform/linux/posix_io.h"
 #include "tests/platform/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <random>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace corvane {
@@ -25,7 +31,8 @@ class SettingsFileTest : public testing::TempFolderTest {
   protected:
     std::unique_ptr<SettingsSuite> open() {
         DirectoryAppGroupContainers containers((dir_ / "containers").string());
-        return PlistFileSettingsProvider(containers).openSuite(kSuite);
+        return PlistFileSettingsProvider(containers, std::make_shared<PlistFileCache>())
+            .openSuite(kSuite);
     }
     fs::path preferences() const {
         return dir_ / "containers" / kSuite / "Library" / "Preferences";
@@ -192,6 +199,93 @@ TEST_F(SettingsFileTest, UnreadableFilesReadAsEmptyAndEachIsKeptBeside) {
         contents.push_back(readBytes(preferences() / name));
     }
     EXPECT_TRUE(std::ranges::is_permutation(contents, unreadable));
+}
+
+// --- Reading through a cache ----------------------------------------------------
+
+/// A reader that keeps one cache across reads, as the extension process does,
+/// beside writers that share nothing with it, as the companion app.
+class CachedSettingsTest : public SettingsFileTest {
+  protected:
+    std::shared_ptr<PlistFileCache> cache_ = std::make_shared<PlistFileCache>();
+    DirectoryAppGroupContainers containers_{(dir_ / "containers").string()};
+    PlistFileSettingsProvider reader_{containers_, cache_};
+    PosixFileManager readerFiles_{cache_};
+
+    std::string optionsFile() const {
+        return (dir_ / "containers" / kSuite / "Options.plist").string();
+    }
+    std::optional<PlistDictionary> readOptions() {
+        return readerFiles_.readPropertyListDictionary(FileURL::fromPath(optionsFile()));
+    }
+    enum class Rewrite { ByRename, InPlace };
+    /// Writes `options` over the options file and gives it back the old
+    /// modification time.
+    void rewriteOptions(const PlistDictionary& options, Rewrite how) {
+        struct stat before {};
+        ASSERT_EQ(::stat(optionsFile().c_str(), &before), 0);
+        const std::string bytes = plist::writeBinary(options).value();
+        if (how == Rewrite::InPlace)
+            writeBytes(optionsFile(), bytes);
+        else
+            ASSERT_TRUE(
+                posix::writeFileAtomically(optionsFile(), bytes, 0600, posix::Replace::Existing));
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, optionsFile().c_str(), times, 0), 0);
+    }
+    static void waitUntilSettled() {
+        std::this_thread::sleep_for(PlistFileCache::kSettleTime + std::chrono::milliseconds(50));
+    }
+};
+
+TEST_F(CachedSettingsTest, KeptValuesGiveWayWhenAnotherWriterReplacesTheFiles) {
+    ASSERT_TRUE(open()->setObject(true, "appIsRunning"));
+    writeBytes(optionsFile(), plist::writeBinary(PlistDictionary{{"copyPath", true}}).value());
+    waitUntilSettled();
+    auto first = cache_->read(suiteFile().string()), second = cache_->read(suiteFile().string());
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->root, second->root) << "a settled file is read once";
+    EXPECT_TRUE(reader_.openSuite(kSuite)->boolForKey("appIsRunning"));
+    EXPECT_EQ(readOptions(), (PlistDictionary{{"copyPath", true}}));
+
+    // Same sizes and, for the options, the same modification time.
+    const auto suiteSize = fs::file_size(suiteFile()), optionsSize = fs::file_size(optionsFile());
+    ASSERT_TRUE(open()->setObject(false, "appIsRunning"));
+    rewriteOptions({{"copyPath", false}}, Rewrite::ByRename);
+    ASSERT_EQ(fs::file_size(suiteFile()), suiteSize);
+    ASSERT_EQ(fs::file_size(optionsFile()), optionsSize);
+    EXPECT_FALSE(reader_.openSuite(kSuite)->boolForKey("appIsRunning"));
+    EXPECT_EQ(readOptions(), (PlistDictionary{{"copyPath", false}}));
+}
+
+// Within one tick of the file clock a rewrite can keep every part of a file's
+// identity; only a file that had settled before it was read is kept.
+TEST_F(CachedSettingsTest, AFileChangedJustBeforeItsReadIsReadAgainEachTime) {
+    ASSERT_TRUE(open());
+    writeBytes(optionsFile(), plist::writeBinary(PlistDictionary{{"copyPath", true}}).value());
+    EXPECT_EQ(readOptions(), (PlistDictionary{{"copyPath", true}}));
+
+    // Same inode, size and modification time: only the change time can differ.
+    rewriteOptions({{"copyPath", false}}, Rewrite::InPlace);
+    EXPECT_EQ(readOptions(), (PlistDictionary{{"copyPath", false}}));
+
+    auto first = cache_->read(optionsFile()), second = cache_->read(optionsFile());
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(first->root, second->root) << "nothing kept from a file that had not settled";
+}
+
+TEST_F(CachedSettingsTest, ADeletedContainerIsMadeAgainAndNoneWhenItCannotBe) {
+    ASSERT_TRUE(reader_.openSuite(kSuite));
+    fs::remove_all(dir_ / "containers" / kSuite);
+    auto suite = reader_.openSuite(kSuite);
+    ASSERT_TRUE(suite);
+    EXPECT_TRUE(fs::is_directory(preferences()));
+    EXPECT_TRUE(suite->setObject(true, "appIsRunning"));
+
+    fs::remove_all(dir_ / "containers");
+    writeBytes(dir_ / "containers", "not a folder");
+    EXPECT_EQ(reader_.openSuite(kSuite), nullptr);
+    EXPECT_EQ(containers_.containerURL(kSuite), std::nullopt);
 }
 
 } // namespace

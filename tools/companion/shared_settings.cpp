@@ -4,6 +4,8 @@
 #include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/plist_file_settings.h"
 
+#include <memory>
+
 namespace corvane::tools::companion {
 
 Outcome<std::string> sharedContainerFolder() {
@@ -17,8 +19,9 @@ Outcome<std::string> sharedContainerFolder() {
 
 Outcome<std::unique_ptr<SettingsSuite>> openSharedSuite() {
     DirectoryAppGroupContainers containers(DirectoryAppGroupContainers::rootFromEnvironment());
-    // The suite keeps only its file's path: it outlives the provider.
-    auto suite = PlistFileSettingsProvider(containers).openSuite(contract::kAppGroupId);
+    // The suite keeps its file's path and its cache: it outlives the provider.
+    auto suite = PlistFileSettingsProvider(containers, std::make_shared<PlistFileCache>())
+                     .openSuite(contract::kAppGroupId);
     if (!suite)
         return failure("the shared settings suite \"" + std::string(contract::kAppGroupId) +
                        "\" cannot be opened under " + printable(containers.root()));
