@@ -28,6 +28,8 @@ class PlistFileSettingsSuite : public SettingsSuite {
     std::optional<PlistValue> objectForKey(std::string_view key) const override;
     Expected<void> setObject(const PlistValue& value, std::string_view key) override;
     Expected<void> removeObject(std::string_view key) override;
+    /// `change` runs while this process holds the lock described above.
+    Expected<void> modifyObject(std::string_view key, const Modification& change) override;
     /// False when the file exists but could not be read or parsed; the
     /// snapshot is then empty.
     bool synchronize() override;
@@ -35,6 +37,8 @@ class PlistFileSettingsSuite : public SettingsSuite {
     const std::string& filePath() const { return filePath_; }
 
   private:
+    /// Runs `change` on the file's current root under the lock and writes
+    /// the root back when `change` says it changed.
     template <typename Change> Expected<void> update(Change&& change);
 
     std::string filePath_;

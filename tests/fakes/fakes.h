@@ -90,6 +90,13 @@ class FakeSettingsProvider::Suite final : public SettingsSuite {
         snapshot_ = owner_.store(name_);
         return true;
     }
+    Expected<void> modifyObject(std::string_view key, const Modification& change) override {
+        owner_.record("settings.modifyObject " + std::string(key));
+        PlistDictionary& store = owner_.store(name_);
+        applyModification(store, key, change);
+        snapshot_ = store;
+        return {};
+    }
 
   private:
     template <class Change> Expected<void> update(Change&& change) {
