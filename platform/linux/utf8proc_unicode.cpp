@@ -2,6 +2,7 @@
 
 #include <utf8proc.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -83,6 +84,16 @@ bool hasCharacterPrefix(std::string_view text, std::string_view prefix) {
             return false;
     }
     return true;
+}
+
+std::string canonicalOrderKey(std::string_view text) {
+    // ASCII is its own composition; most paths are, and skip the allocation
+    // and table walk of utf8proc_map.
+    if (std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(text);
+    if (std::optional<std::string> key = composed(text))
+        return std::move(*key);
+    return std::string(text);
 }
 
 std::size_t utf8SequenceLength(std::string_view text) {
