@@ -39,4 +39,12 @@ inline constexpr std::string_view kOpenInVSCodeNotification = "Corvane.OpenInVSC
 inline constexpr std::string_view kFeedbackMessageKey = "message";
 inline constexpr std::string_view kFeedbackIsErrorKey = "isError";
 
+// Keys of the batch-rename records and notifications; the request record's
+// error form also carries the feedback record's two keys.
+inline constexpr std::string_view kRecordIdKey = "id";
+inline constexpr std::string_view kPathsKey = "paths";
+inline constexpr std::string_view kBaseNameKey = "baseName";
+inline constexpr std::string_view kSuccessCountKey = "successCount";
+inline constexpr std::string_view kFailuresKey = "failures";
+
 } // namespace corvane::contract
