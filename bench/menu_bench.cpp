@@ -5,8 +5,12 @@
 #include "bench/realistic_settings.h"
 #include "extension/finder_sync.h"
 #include "platform/linux/dbus_notification_center.h"
+#include "platform/linux/desktop_applications.h"
+#include "platform/linux/desktop_clipboard.h"
 #include "platform/linux/finder_bus_protocol.h"
+#include "platform/linux/freedesktop_alert.h"
 #include "platform/linux/freedesktop_system_images.h"
+#include "platform/linux/freedesktop_workspace.h"
 #include "platform/linux/glib_scheduler.h"
 #include "platform/linux/host_finder_sync_controller.h"
 #include "platform/linux/libuuid_source.h"
@@ -31,7 +35,10 @@ struct World {
     bench::RealisticSettings settings{bench::OptionsIn::Both};
     corvane::testing::PrivateBus bus;
     corvane::testing::TempDir home;
-    PosixFileManager files;
+    // Whether iTerm2 and Visual Studio Code are installed is asked of the
+    // applications mapping, which reads its file and searches PATH each time.
+    DesktopApplications applications{{home / "applications.ini", "/usr/local/bin:/usr/bin:/bin"}};
+    PosixFileManager files{applications};
     Glib::RefPtr<Gio::DBus::Connection> connection;
     std::unique_ptr<corvane::testing::Process> extension;
 
@@ -68,9 +75,12 @@ void BM_MenuInProcess(benchmark::State& state) {
     LibuuidSource uuids;
     FreedesktopSystemImages images;
     std::ostream discard(nullptr); // log lines cost nothing here
+    FreedesktopWorkspace workspace(w.connection, w.applications, scheduler);
+    DesktopClipboard pasteboard({DesktopClipboard::Mechanism::File, w.home / "pasteboard"});
+    FreedesktopAlert alerts(w.connection, discard);
     FinderSync sync(FinderSyncServices{controller, w.settings.settings(), w.settings.containers(),
                                        w.files, security, notifications, scheduler, uuids, images,
-                                       discard});
+                                       discard, workspace, pasteboard, alerts});
     for (auto _ : state) {
         std::optional<Menu> menu = sync.menuForMenuKind(0);
         if (!menu || menu->items.empty())

@@ -20,14 +20,15 @@ namespace {
 using namespace corvane;
 
 /// FinderSync on the real Linux services over a realistic container. The
-/// services the loads never touch (notifications, timers) are the test fakes.
+/// services the loads never touch (notifications, timers, the desktop) are
+/// the test fakes.
 class StartupFixture {
   public:
     explicit StartupFixture(bench::OptionsIn optionsIn)
         : settings_(optionsIn),
           finderSync_(FinderSyncServices{controller_, settings_.settings(), settings_.containers(),
                                          fileManager_, security_, notifications_, scheduler_,
-                                         uuids_, images_, log_}) {
+                                         uuids_, images_, log_, workspace_, pasteboard_, alerts_}) {
         if (finderSync_.securedURLs().size() != 8 || finderSync_.menuOptions().size() != 7)
             throw std::runtime_error("the loads did not find the settings");
     }
@@ -45,6 +46,9 @@ class StartupFixture {
     LibuuidSource uuids_;
     FreedesktopSystemImages images_;
     std::ostream log_{nullptr}; // log lines cost nothing here
+    fakes::FakeWorkspace workspace_;
+    fakes::FakePasteboard pasteboard_;
+    fakes::FakeAlertPresenter alerts_;
     FinderSync finderSync_;
 };
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/plist_value.h"
+
+#include <string>
 #include <string_view>
 
 // Every name and key shared with the companion app, defined once.
@@ -38,6 +41,12 @@ inline constexpr std::string_view kOpenInVSCodeNotification = "Corvane.OpenInVSC
 // Keys of the feedback record posted to the companion app.
 inline constexpr std::string_view kFeedbackMessageKey = "message";
 inline constexpr std::string_view kFeedbackIsErrorKey = "isError";
+
+/// The feedback record the extension posts: "isError" true, and `message`.
+inline PlistDictionary errorFeedbackRecord(std::string message) {
+    return PlistDictionary{{std::string(kFeedbackIsErrorKey), true},
+                           {std::string(kFeedbackMessageKey), std::move(message)}};
+}
 
 // Keys of the batch-rename records and notifications; the request record's
 // error form also carries the feedback record's two keys.

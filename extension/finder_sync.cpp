@@ -32,8 +32,14 @@ FinderSync::~FinderSync() {
 
 std::span<const FinderSync::Action> FinderSync::actions() {
     // Each action joins this table with its selector as it is built.
-    static constexpr std::array table{
-        Action{"batchRenameItems:", &FinderSync::batchRenameItems},
+    static constexpr Action table[] = {
+        {"createNewTextFile:", &FinderSync::createNewTextFile},
+        {"openTerminalHere:", &FinderSync::openTerminalHere},
+        {"openITermHere:", &FinderSync::openITermHere},
+        {"copyPath:", &FinderSync::copyPath},
+        {"batchRenameItems:", &FinderSync::batchRenameItems},
+        {"toggleHiddenFiles:", &FinderSync::toggleHiddenFiles},
+        {"openInVSCode:", &FinderSync::openInVSCode},
     };
     return table;
 }

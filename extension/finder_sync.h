@@ -6,10 +6,13 @@
 #include "extension/settings/menu_options.h"
 #include "extension/settings/menu_options_store.h"
 #include "extension/settings/secured_directories.h"
+#include "platform/alert.h"
 #include "platform/file_url.h"
 #include "platform/menu.h"
 #include "platform/notification_center.h"
+#include "platform/pasteboard.h"
 #include "platform/scheduler.h"
+#include "platform/workspace.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -46,6 +49,9 @@ struct FinderSyncServices {
     SystemImages& images;
     /// Where log lines go, one per line, each flushed as written.
     std::ostream& log;
+    Workspace& workspace;
+    Pasteboard& pasteboard;
+    AlertPresenter& alerts;
 };
 
 /// The extension's principal object. It owns all of the extension's state;
@@ -148,6 +154,42 @@ class FinderSync {
                           std::string_view symbolName);
     /// The stable edition of Visual Studio Code, else the Insiders edition, or none.
     std::optional<FileURL> locateVSCodeApp();
+
+    // Finder actions. Each reads the targeted folder and the selection from
+    // the controller when it runs.
+    /// Creates an empty text file with the first free "Untitled" name in the
+    /// targeted folder; logs when there is none.
+    void createNewTextFile();
+    /// Creates the file in `directory` inside security-scoped access, then
+    /// logs and reveals it, or logs the failure and queues the permission
+    /// alert on the main loop. Never replaces an item, not even one that
+    /// appears while the file is being written.
+    void createTextFile(const FileURL& directory);
+    /// Shows the alert asking for access to `directory` in the companion app.
+    void showPermissionAlert(const FileURL& directory);
+    /// Opens the targeted folder in Terminal.
+    void openTerminalHere();
+    /// Opens the targeted folder in iTerm2.
+    void openITermHere();
+    /// A launcher: opens a folder in one terminal application.
+    using Launcher = void (FinderSync::*)(const FileURL& folder);
+    /// Hands the targeted folder to `launcher`; logs when there is none.
+    void runWithTargetDirectory(Launcher launcher);
+    /// Opens `folder` with Terminal, not waiting for the outcome.
+    void launchTerminal(const FileURL& folder);
+    /// Opens `folder` with iTerm2, not waiting for the outcome.
+    void launchITerm(const FileURL& folder);
+    /// Puts the selection's paths (else the targeted folder's) on the
+    /// pasteboard, one per line; with neither the pasteboard is left alone.
+    void copyPath();
+    /// Opens the selection (else the targeted folder) in Visual Studio Code;
+    /// every failure becomes a feedback record to the companion app.
+    void openInVSCode();
+    /// Posts one error feedback record with `message` on
+    /// `openInVSCodeNotificationName()`.
+    void postVSCodeFeedback(std::string_view message);
+    /// Asks the companion app to show or hide hidden files.
+    void toggleHiddenFiles();
 
     // Batch rename.
     /// Hands the selected items' paths to the companion app, as a

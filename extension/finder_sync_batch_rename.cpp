@@ -42,7 +42,8 @@ void FinderSync::batchRenameItems() {
 }
 
 void FinderSync::postBatchRenameError(std::string_view message) {
-    services_.notifications.post(batchRenameNotificationName(), feedbackUserInfo(message));
+    services_.notifications.post(batchRenameNotificationName(),
+                                 contract::errorFeedbackRecord(std::string(message)));
     writeBatchRenameRequest({}, BatchRenameRequestForm::Error, message);
 }
 

@@ -1,5 +1,6 @@
 // The context menu: whether one is shown, and what it holds.
 
+#include "extension/actions/terminal_launch.h"
 #include "extension/finder_sync.h"
 #include "extension/menu/menu_builder.h"
 #include "platform/app_group.h"
@@ -11,8 +12,6 @@ namespace corvane {
 
 namespace {
 
-constexpr std::string_view kITermPath = "/Applications/iTerm.app";
-constexpr std::string_view kITerm2Path = "/Applications/iTerm 2.app";
 constexpr std::string_view kVSCodePath = "/Applications/Visual Studio Code.app";
 constexpr std::string_view kVSCodeInsidersPath = "/Applications/Visual Studio Code - Insiders.app";
 
@@ -36,8 +35,8 @@ std::optional<Menu> FinderSync::menuForMenuKind(unsigned /*menuKind*/) {
                            std::string_view symbol) { return makeMenuItem(title, action, symbol); },
         .iTermInstalled =
             [this] {
-                return services_.files.fileExists(kITermPath) ||
-                       services_.files.fileExists(kITerm2Path);
+                return services_.files.fileExists(kITermApplication.preferredPath) ||
+                       services_.files.fileExists(kITermApplication.fallbackPath);
             },
         .vsCodeInstalled = [this] { return locateVSCodeApp().has_value(); },
     };

@@ -2,8 +2,12 @@
 
 #include "platform/linux/bookmark_security_scope.h"
 #include "platform/linux/dbus_notification_center.h"
+#include "platform/linux/desktop_applications.h"
+#include "platform/linux/desktop_clipboard.h"
 #include "platform/linux/directory_app_group_containers.h"
+#include "platform/linux/freedesktop_alert.h"
 #include "platform/linux/freedesktop_system_images.h"
+#include "platform/linux/freedesktop_workspace.h"
 #include "platform/linux/glib_scheduler.h"
 #include "platform/linux/host_finder_sync_controller.h"
 #include "platform/linux/libuuid_source.h"
@@ -16,32 +20,41 @@
 
 namespace corvane {
 
-// Members in dependency order: the settings provider refers to the containers.
+// Members in dependency order: the settings provider refers to the containers,
+// the file manager and the workspace to the applications.
 struct LinuxPlatform::Impl {
-    Impl(Glib::RefPtr<Gio::DBus::Connection> connection, std::ostream& log)
-        : notifications(std::move(connection)), log(log) {}
+    Impl(Glib::RefPtr<Gio::DBus::Connection> connection, std::ostream& log,
+         std::ostream& diagnostics)
+        : notifications(connection), log(log), workspace(connection, applications, scheduler),
+          alerts(connection, diagnostics) {}
 
+    DesktopApplications applications{DesktopApplications::settingsFromEnvironment()};
     HostFinderSyncController controller;
     DirectoryAppGroupContainers containers{DirectoryAppGroupContainers::rootFromEnvironment()};
     PlistFileSettingsProvider settings{containers};
-    PosixFileManager files;
+    PosixFileManager files{applications};
     BookmarkSecurityScope security;
     DBusNotificationCenter notifications;
     GlibScheduler scheduler;
     LibuuidSource uuids;
     FreedesktopSystemImages images;
     std::ostream& log;
+    FreedesktopWorkspace workspace;
+    DesktopClipboard pasteboard{DesktopClipboard::settingsFromEnvironment()};
+    FreedesktopAlert alerts;
 };
 
-LinuxPlatform::LinuxPlatform(Glib::RefPtr<Gio::DBus::Connection> connection, std::ostream& log)
-    : impl_(std::make_unique<Impl>(std::move(connection), log)) {}
+LinuxPlatform::LinuxPlatform(Glib::RefPtr<Gio::DBus::Connection> connection, std::ostream& log,
+                             std::ostream& diagnostics)
+    : impl_(std::make_unique<Impl>(std::move(connection), log, diagnostics)) {}
 
 LinuxPlatform::~LinuxPlatform() = default;
 
 FinderSyncServices LinuxPlatform::services() {
     return FinderSyncServices{
-        impl_->controller,    impl_->settings,  impl_->containers, impl_->files,  impl_->security,
-        impl_->notifications, impl_->scheduler, impl_->uuids,      impl_->images, impl_->log};
+        impl_->controller,    impl_->settings,   impl_->containers, impl_->files,  impl_->security,
+        impl_->notifications, impl_->scheduler,  impl_->uuids,      impl_->images, impl_->log,
+        impl_->workspace,     impl_->pasteboard, impl_->alerts};
 }
 
 HostFinderSyncController& LinuxPlatform::controller() {

@@ -17,8 +17,11 @@ class HostFinderSyncController;
 
 /// Builds and owns every Linux platform service the extension runs on.
 class LinuxPlatform {
-public:
-    LinuxPlatform(Glib::RefPtr<Gio::DBus::Connection> connection, std::ostream& log);
+  public:
+    /// Log lines go to `log`; what the process itself has to say (an alert
+    /// with no desktop to show it) to `diagnostics`.
+    LinuxPlatform(Glib::RefPtr<Gio::DBus::Connection> connection, std::ostream& log,
+                  std::ostream& diagnostics);
     ~LinuxPlatform();
 
     /// The services, handed to `FinderSync` by reference.
@@ -26,7 +29,7 @@ public:
     /// The controller the host fills from each request of the file manager.
     HostFinderSyncController& controller();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -54,7 +54,7 @@ int run() {
             fail("the session bus connection closed");
         });
     {
-        corvane::LinuxPlatform platform(connection, std::cout);
+        corvane::LinuxPlatform platform(connection, std::cout, std::cerr);
         std::unique_ptr<corvane::FinderService> service;
         // Start-up runs from the loop, like the extension host creating its
         // principal object once the process is up.

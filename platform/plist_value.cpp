@@ -45,6 +45,8 @@ std::optional<bool> PlistValue::flagValue() const {
         return asBool();
     if (isInteger())
         return asInteger() != 0;
+    if (isUnsignedInteger())
+        return true; // above INT64_MAX, so never zero
     if (isReal())
         return asReal() != 0.0;
     return std::nullopt;

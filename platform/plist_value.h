@@ -61,15 +61,25 @@ class PlistDictionary {
 
 /// One property-list value: boolean, integer, real, string (UTF-8), data,
 /// date, array or dictionary. Booleans and integers are distinct kinds.
+/// Integers are signed 64-bit; those above that range, which other writers
+/// may store, are a kind of their own ("unsigned integer"). A `std::uint64_t`
+/// that fits the signed range is stored as an ordinary integer, so the two
+/// kinds never hold the same number.
 class PlistValue {
   public:
-    using Storage = std::variant<bool, std::int64_t, double, std::string, PlistData, PlistDate,
-                                 PlistArray, PlistDictionary>;
+    using Storage = std::variant<bool, std::int64_t, std::uint64_t, double, std::string, PlistData,
+                                 PlistDate, PlistArray, PlistDictionary>;
 
     PlistValue() : storage_(false) {}
     PlistValue(bool b) : storage_(b) {}
     PlistValue(int i) : storage_(std::int64_t{i}) {}
     PlistValue(std::int64_t i) : storage_(i) {}
+    PlistValue(std::uint64_t u) {
+        if (u <= static_cast<std::uint64_t>(INT64_MAX))
+            storage_ = static_cast<std::int64_t>(u);
+        else
+            storage_ = u;
+    }
     PlistValue(double d) : storage_(d) {}
     PlistValue(const char* s) : storage_(std::string(s)) {}
     PlistValue(std::string s) : storage_(std::move(s)) {}
@@ -80,9 +90,12 @@ class PlistValue {
 
     bool isBool() const { return std::holds_alternative<bool>(storage_); }
     bool isInteger() const { return std::holds_alternative<std::int64_t>(storage_); }
+    /// An integer above `INT64_MAX`; never one that fits `isInteger`.
+    bool isUnsignedInteger() const { return std::holds_alternative<std::uint64_t>(storage_); }
     bool isReal() const { return std::holds_alternative<double>(storage_); }
-    /// Integers and reals: what Foundation calls a number. Booleans are not numbers here.
-    bool isNumber() const { return isInteger() || isReal(); }
+    /// Integers of both kinds and reals: what Foundation calls a number.
+    /// Booleans are not numbers here.
+    bool isNumber() const { return isInteger() || isUnsignedInteger() || isReal(); }
     bool isString() const { return std::holds_alternative<std::string>(storage_); }
     bool isData() const { return std::holds_alternative<PlistData>(storage_); }
     bool isDate() const { return std::holds_alternative<PlistDate>(storage_); }
@@ -95,6 +108,7 @@ class PlistValue {
 
     bool asBool() const { return std::get<bool>(storage_); }
     std::int64_t asInteger() const { return std::get<std::int64_t>(storage_); }
+    std::uint64_t asUnsignedInteger() const { return std::get<std::uint64_t>(storage_); }
     double asReal() const { return std::get<double>(storage_); }
     const std::string& asString() const { return std::get<std::string>(storage_); }
     const PlistData& asData() const { return std::get<PlistData>(storage_); }

@@ -10,6 +10,7 @@ packages=(
   clang-16 libclang-rt-16-dev
   libnautilus-extension-dev
   nautilus xvfb xdotool imagemagick
+  xclip wl-clipboard
 )
 
 missing=()

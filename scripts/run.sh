@@ -12,7 +12,7 @@ bin="$PWD/build/default"
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
   exec dbus-run-session -- bash -c '
     echo "Private session bus: export DBUS_SESSION_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS" >&2
-    echo "Stand-ins: '"$bin"'/tools/corvane-companion, '"$bin"'/tools/corvane-finder" >&2
+    echo "Stand-ins: '"$bin"'/tools/companion/corvane-companion, '"$bin"'/tools/finder/corvane-finder" >&2
     exec "$0" "$@"' "$bin/host/corvane-findersync" "$@"
 fi
 exec "$bin/host/corvane-findersync" "$@"

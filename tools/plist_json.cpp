@@ -24,12 +24,34 @@ void appendReal(std::string& out, double value) {
         out += ".0";
 }
 
+// The one place that writes JSON's brackets and separators: `open`, each
+// element as `write` appends it, ", " between, `close`.
+template <typename Range, typename Write>
+void appendJoined(std::string& out, char open, const Range& elements, Write write, char close) {
+    out += open;
+    bool first = true;
+    for (const auto& element : elements) {
+        if (!first)
+            out += ", ";
+        first = false;
+        write(element);
+    }
+    out += close;
+}
+
+void appendMember(std::string& out, std::string_view key) {
+    out += quote(key);
+    out += ": ";
+}
+
 void append(std::string& out, const PlistValue& value) {
     const auto& storage = value.storage();
     if (const bool* b = std::get_if<bool>(&storage)) {
         out += *b ? "true" : "false";
     } else if (const std::int64_t* i = std::get_if<std::int64_t>(&storage)) {
         out += std::to_string(*i);
+    } else if (const std::uint64_t* u = std::get_if<std::uint64_t>(&storage)) {
+        out += std::to_string(*u);
     } else if (const double* d = std::get_if<double>(&storage)) {
         appendReal(out, *d);
     } else if (const std::string* s = std::get_if<std::string>(&storage)) {
@@ -38,27 +60,18 @@ void append(std::string& out, const PlistValue& value) {
         out += '"' + base64(data->bytes) + '"';
     } else if (const PlistDate* date = std::get_if<PlistDate>(&storage)) {
         auto text = isoDate(*date);
-        out += text ? '"' + *text + '"' : "null";
+        out += text ? '"' + *text + '"' : kNull;
     } else if (const PlistArray* array = std::get_if<PlistArray>(&storage)) {
-        out += '[';
-        for (std::size_t n = 0; n < array->size(); ++n) {
-            if (n)
-                out += ", ";
-            append(out, (*array)[n]);
-        }
-        out += ']';
+        appendJoined(
+            out, '[', *array, [&out](const PlistValue& element) { append(out, element); }, ']');
     } else {
-        out += '{';
-        bool first = true;
-        for (const auto& [key, element] : std::get<PlistDictionary>(storage)) {
-            if (!first)
-                out += ", ";
-            first = false;
-            out += quote(key);
-            out += ": ";
-            append(out, element);
-        }
-        out += '}';
+        appendJoined(
+            out, '{', std::get<PlistDictionary>(storage),
+            [&out](const PlistDictionary::Entry& entry) {
+                appendMember(out, entry.first);
+                append(out, entry.second);
+            },
+            '}');
     }
 }
 
@@ -179,6 +192,25 @@ std::optional<std::string> isoDate(const PlistDate& date) {
 std::string toJson(const PlistValue& value) {
     std::string out;
     append(out, value);
+    return out;
+}
+
+std::string object(std::initializer_list<std::pair<std::string_view, std::string_view>> members) {
+    std::string out;
+    appendJoined(
+        out, '{', members,
+        [&out](const std::pair<std::string_view, std::string_view>& member) {
+            appendMember(out, member.first);
+            out += member.second;
+        },
+        '}');
+    return out;
+}
+
+std::string array(std::span<const std::string> elements) {
+    std::string out;
+    appendJoined(
+        out, '[', elements, [&out](const std::string& element) { out += element; }, ']');
     return out;
 }
 

@@ -2,9 +2,12 @@
 
 #include "platform/plist_value.h"
 
+#include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace corvane::json {
 
@@ -20,6 +23,16 @@ std::string quote(std::string_view text);
 /// "2001-01-01T00:00:00Z" (with milliseconds when it has a fraction), null
 /// when it lies beyond the years 0001 to 9999; dictionaries keep their order.
 std::string toJson(const PlistValue& value);
+
+/// JSON's null, for what a property list cannot hold.
+inline constexpr char kNull[] = "null";
+
+/// A JSON object of `members` in their order: each a key and the JSON text of
+/// its value. For shapes a property list cannot take, such as a null member.
+std::string object(std::initializer_list<std::pair<std::string_view, std::string_view>> members);
+
+/// A JSON array of `elements`, each the JSON text of a value.
+std::string array(std::span<const std::string> elements);
 
 /// Standard base64 with padding.
 std::string base64(std::string_view bytes);

@@ -16,11 +16,6 @@ PlistDictionary batchRenameRequestUserInfo(const std::vector<std::string>& paths
     return PlistDictionary{{std::string(contract::kPathsKey), stringArray(paths)}};
 }
 
-PlistDictionary feedbackUserInfo(std::string_view message) {
-    return PlistDictionary{{std::string(contract::kFeedbackIsErrorKey), true},
-                           {std::string(contract::kFeedbackMessageKey), std::string(message)}};
-}
-
 PlistDictionary batchRenameRequestRecord(std::string id, const std::vector<std::string>& paths,
                                          BatchRenameRequestForm form, std::string_view message) {
     return PlistDictionary{

@@ -23,10 +23,6 @@ enum class BatchRenameRequestForm {
 /// The request notification's user info: { "paths": `paths` }.
 PlistDictionary batchRenameRequestUserInfo(const std::vector<std::string>& paths);
 
-/// The feedback record for the companion app to show: { "isError": true,
-/// "message": `message` }.
-PlistDictionary feedbackUserInfo(std::string_view message);
-
 /// The request record: "id", "paths", "isError" (true for the error form)
 /// and "message".
 PlistDictionary batchRenameRequestRecord(std::string id, const std::vector<std::string>& paths,

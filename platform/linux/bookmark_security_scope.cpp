@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <optional>
 #include <sys/stat.h>
 
 namespace corvane {
@@ -16,6 +17,17 @@ constexpr std::int64_t kVersion = 1;
 
 std::unexpected<Error> malformed(std::string_view why) {
     return makeError("The bookmark data is malformed: " + std::string(why), EINVAL);
+}
+
+// `st_dev` and `st_ino` are unsigned and may lie above the signed 64-bit
+// range. Either integer kind is read; a negative one is taken as the same
+// 64 bits cast to signed, as a writer without unsigned integers stores them.
+std::optional<std::uint64_t> statNumber(const PlistValue* value) {
+    if (value && value->isInteger())
+        return static_cast<std::uint64_t>(value->asInteger());
+    if (value && value->isUnsignedInteger())
+        return value->asUnsignedInteger();
+    return std::nullopt;
 }
 
 } // namespace
@@ -34,8 +46,8 @@ Expected<std::string> makeBookmarkData(std::string_view absolutePath) {
     root.set("format", PlistValue(std::string(kFormat)));
     root.set("version", PlistValue(kVersion));
     root.set("path", PlistValue(PlistData{path}));
-    root.set("device", PlistValue(static_cast<std::int64_t>(st.st_dev)));
-    root.set("inode", PlistValue(static_cast<std::int64_t>(st.st_ino)));
+    root.set("device", PlistValue(static_cast<std::uint64_t>(st.st_dev)));
+    root.set("inode", PlistValue(static_cast<std::uint64_t>(st.st_ino)));
     return plist::writeBinary(PlistValue(std::move(root)));
 }
 
@@ -64,11 +76,11 @@ BookmarkSecurityScope::resolveBookmark(std::string_view bookmarkData) {
         return malformed("\"path\" is not absolute");
     if (!posix::isUsablePath(path))
         return malformed("\"path\" holds a NUL byte");
-    const PlistValue* device = root.find("device");
-    const PlistValue* inode = root.find("inode");
-    if (!device || !device->isInteger())
+    std::optional<std::uint64_t> device = statNumber(root.find("device"));
+    std::optional<std::uint64_t> inode = statNumber(root.find("inode"));
+    if (!device)
         return malformed("\"device\" is missing or not an integer");
-    if (!inode || !inode->isInteger())
+    if (!inode)
         return malformed("\"inode\" is missing or not an integer");
 
     FileURL url = FileURL::fromPath(path);
@@ -79,8 +91,8 @@ BookmarkSecurityScope::resolveBookmark(std::string_view bookmarkData) {
             return makeError("The item at " + url.path() + " no longer exists", err);
         return posix::systemError("Cannot reach the item at " + url.path(), err);
     }
-    bool sameItem = static_cast<std::int64_t>(st.st_dev) == device->asInteger() &&
-                    static_cast<std::int64_t>(st.st_ino) == inode->asInteger();
+    bool sameItem = static_cast<std::uint64_t>(st.st_dev) == *device &&
+                    static_cast<std::uint64_t>(st.st_ino) == *inode;
     return Resolved{std::move(url), !sameItem};
 }
 

@@ -3,7 +3,6 @@
 #include <glib.h>
 
 #include <cstdint>
-#include <limits>
 #include <string>
 
 namespace corvane {
@@ -67,6 +66,8 @@ Glib::VariantBase toVariant(const PlistValue& value) {
         return own(g_variant_new_boolean(*b));
     if (const std::int64_t* i = std::get_if<std::int64_t>(&storage))
         return own(g_variant_new_int64(*i));
+    if (const std::uint64_t* u = std::get_if<std::uint64_t>(&storage))
+        return own(g_variant_new_uint64(*u));
     if (const double* d = std::get_if<double>(&storage))
         return own(g_variant_new_double(*d));
     if (const std::string* s = std::get_if<std::string>(&storage))
@@ -139,12 +140,8 @@ std::optional<PlistValue> fromVariant(GVariant* value, int depth) {
         return PlistValue(std::int64_t{g_variant_get_uint32(value)});
     case G_VARIANT_CLASS_INT64:
         return PlistValue(std::int64_t{g_variant_get_int64(value)});
-    case G_VARIANT_CLASS_UINT64: {
-        guint64 u = g_variant_get_uint64(value);
-        if (u > static_cast<guint64>(std::numeric_limits<std::int64_t>::max()))
-            return std::nullopt;
-        return PlistValue(static_cast<std::int64_t>(u));
-    }
+    case G_VARIANT_CLASS_UINT64:
+        return PlistValue(std::uint64_t{g_variant_get_uint64(value)});
     case G_VARIANT_CLASS_DOUBLE:
         return PlistValue(g_variant_get_double(value));
     case G_VARIANT_CLASS_STRING:
@@ -193,6 +190,15 @@ bool isDBusString(std::string_view text) {
     // The very check GVariant applies to a string; within the given length it
     // rejects NUL bytes too.
     return g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr);
+}
+
+std::string toDBusString(std::string_view text) {
+    if (isDBusString(text))
+        return std::string(text);
+    gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+    std::string out(valid);
+    g_free(valid);
+    return out;
 }
 
 Glib::VariantBase bytesVariant(std::string_view bytes) {

@@ -11,6 +11,7 @@
 #include <glibmm/variant.h>
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace corvane {
@@ -19,6 +20,10 @@ namespace corvane {
 /// a NUL byte. A string GVariant of any other bytes comes out null.
 bool isDBusString(std::string_view text);
 
+/// `text` made fit to travel as a D-Bus string: each stray byte and each NUL
+/// byte becomes U+FFFD; valid text comes back unchanged.
+std::string toDBusString(std::string_view text);
+
 /// `bytes` unchanged as a D-Bus byte array (`ay`).
 Glib::VariantBase bytesVariant(std::string_view bytes);
 
@@ -26,7 +31,8 @@ Glib::VariantBase bytesVariant(std::string_view bytes);
 /// mapped: the bus refuses messages nested beyond its limit.
 inline constexpr int kMaxVariantNesting = 20;
 
-/// The D-Bus value for `value`: boolean `b`, integer `x`, real `d`, string
+/// The D-Bus value for `value`: boolean `b`, integer `x` (`t` above the
+/// signed 64-bit range), real `d`, string
 /// `s` (or `ay` when it is not a D-Bus string), data `ay`, date `(d)` with the
 /// seconds since 1970-01-01T00:00:00Z, array `av`, dictionary `a{sv}`. A
 /// dictionary key that is not a D-Bus string is left out, with its value.
@@ -36,7 +42,7 @@ Expected<Glib::VariantBase> plistToVariant(const PlistValue& value);
 Expected<Glib::VariantBase> dictionaryToVariant(const PlistDictionary& dictionary);
 
 /// The property-list value for a received D-Bus value. Integers of every
-/// width become integers (a `t` beyond the integer range is dropped);
+/// width become integers (a `t` above the signed range an unsigned one);
 /// `s`, `o` and `g` strings; `ay` data; `(d)` a date; any other array or
 /// structure an array; a dictionary with string keys a dictionary; a
 /// variant or a present maybe its content. Elements that cannot be mapped

@@ -1,5 +1,6 @@
 #include "platform/linux/posix_file_manager.h"
 
+#include "platform/linux/desktop_applications.h"
 #include "platform/linux/plist_file.h"
 #include "platform/linux/posix_io.h"
 
@@ -11,6 +12,8 @@ namespace corvane {
 bool PosixFileManager::fileExists(std::string_view path) {
     if (!posix::isUsablePath(path))
         return false;
+    if (applications_ && DesktopApplications::isBundlePath(path))
+        return applications_->canStart(path);
     struct stat st {};
     return ::lstat(std::string(path).c_str(), &st) == 0;
 }

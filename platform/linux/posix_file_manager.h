@@ -4,10 +4,20 @@
 
 namespace corvane {
 
+class DesktopApplications;
+
 /// File operations on the local file system through POSIX calls.
 class PosixFileManager : public FileManager {
   public:
-    /// lstat: a dangling symbolic link exists too.
+    /// Every path is looked at on disk.
+    PosixFileManager() = default;
+    /// Application bundle paths are answered by `applications`.
+    explicit PosixFileManager(const DesktopApplications& applications)
+        : applications_(&applications) {}
+
+    /// lstat: a dangling symbolic link exists too. An application bundle path
+    /// exists when `applications` (if given) can start its program, so the
+    /// extension's tests for installed applications tell the truth here.
     bool fileExists(std::string_view path) override;
     /// renameat2(RENAME_NOREPLACE): EEXIST on a taken name, EXDEV across file
     /// systems; nothing is ever replaced.
@@ -19,6 +29,9 @@ class PosixFileManager : public FileManager {
     /// Reads at most 64 MiB; none for a missing, oversized or malformed file or
     /// a root that is not a dictionary.
     std::optional<PlistDictionary> readPropertyListDictionary(const FileURL& url) override;
+
+  private:
+    const DesktopApplications* applications_ = nullptr;
 };
 
 } // namespace corvane

@@ -148,7 +148,7 @@ TYPED_TEST(SettingsSuiteContract, RemoveIfEqualRemovesOnlyTheValueStillStored) {
 
 TYPED_TEST(SettingsSuiteContract, HelpersReadFlagsAndDictionariesOnly) {
     const PlistDictionary options{{"copyPath", true}};
-    const PlistValue on[] = {true, -1, 0.5};
+    const PlistValue on[] = {true, -1, 0.5, UINT64_MAX};
     const PlistValue off[] = {
         false, 0, 0.0, "true", PlistData{"\x01"}, PlistDate{1}, PlistArray{true}, options};
     auto suite = this->open();

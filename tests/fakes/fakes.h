@@ -6,15 +6,18 @@
 // its argument after a blank where there is one, e.g.
 // "settings.openSuite group.Brenvo.Corvane", "security.stopAccessing /a".
 
+#include "platform/alert.h"
 #include "platform/app_group.h"
 #include "platform/finder_sync_controller.h"
 #include "platform/linux/posix_file_manager.h"
 #include "platform/notification_center.h"
+#include "platform/pasteboard.h"
 #include "platform/scheduler.h"
 #include "platform/security_scope.h"
 #include "platform/settings.h"
 #include "platform/system_images.h"
 #include "platform/uuid.h"
+#include "platform/workspace.h"
 
 #include <algorithm>
 #include <chrono>
@@ -252,9 +255,10 @@ class FakeNotificationCenter final : public NotificationCenter, Recorder {
             handler(notification);
         return matching.size();
     }
-    /// What was posted, in order.
-    const std::vector<Notification>& posted() const { return posted_; }
     std::size_t observerCount() const { return observers_.size(); }
+
+    /// Every notification posted, in order.
+    const std::vector<Notification>& posted() const { return posted_; }
 
   private:
     ObserverId nextId_ = 1;
@@ -263,7 +267,7 @@ class FakeNotificationCenter final : public NotificationCenter, Recorder {
 };
 
 /// Keeps the timers it schedules, which fire only when a test calls
-/// `fireTimers`; records queued tasks and runs none.
+/// `fireTimers`; queued tasks wait until the test runs them.
 class FakeScheduler final : public Scheduler, Recorder {
   public:
     using Recorder::Recorder;
@@ -275,7 +279,22 @@ class FakeScheduler final : public Scheduler, Recorder {
         timers_.push_back(state);
         return std::make_unique<FakeTimer>(std::move(state));
     }
-    void postToMainQueue(std::function<void()>) override { record("scheduler.postToMainQueue"); }
+    void postToMainQueue(std::function<void()> task) override {
+        record("scheduler.postToMainQueue");
+        queued_.push_back(std::move(task));
+    }
+
+    /// Runs the queued tasks in order, those they queue included; returns how many ran.
+    int runQueuedTasks() {
+        int ran = 0;
+        while (!queued_.empty()) {
+            std::function<void()> task = std::move(queued_.front());
+            queued_.erase(queued_.begin());
+            task();
+            ++ran;
+        }
+        return ran;
+    }
 
     /// One tick of every timer still valid, in the order they were made;
     /// returns how many fired. Invalidated and destroyed timers are dropped.
@@ -298,6 +317,7 @@ class FakeScheduler final : public Scheduler, Recorder {
     }
 
   private:
+    std::vector<std::function<void()>> queued_;
     struct TimerState {
         std::function<void()> block;
         bool valid;
@@ -313,15 +333,20 @@ class FakeScheduler final : public Scheduler, Recorder {
     std::vector<std::shared_ptr<TimerState>> timers_;
 };
 
-/// A controller with no target and the selection a test sets, that keeps its
-/// directories.
+/// A controller whose target and selection the test sets (none at first),
+/// and that keeps its directories.
 class FakeFinderSyncController final : public FinderSyncController, Recorder {
   public:
     using Recorder::Recorder;
 
-    std::optional<FileURL> targetedURL() const override { return std::nullopt; }
-    std::vector<FileURL> selectedItemURLs() const override { return selection_; }
-    void setSelectedItemURLs(std::vector<FileURL> urls) { selection_ = std::move(urls); }
+    std::optional<FileURL> targetedURL() const override {
+        record("controller.targetedURL");
+        return targeted_;
+    }
+    std::vector<FileURL> selectedItemURLs() const override {
+        record("controller.selectedItemURLs");
+        return selected_;
+    }
     void setDirectoryURLs(std::set<FileURL> urls) override {
         std::string entry = "controller.setDirectoryURLs";
         for (const auto& url : urls)
@@ -331,9 +356,13 @@ class FakeFinderSyncController final : public FinderSyncController, Recorder {
     }
     std::set<FileURL> directoryURLs() const override { return directories_; }
 
+    void setTargetedURL(std::optional<FileURL> url) { targeted_ = std::move(url); }
+    void setSelectedItemURLs(std::vector<FileURL> urls) { selected_ = std::move(urls); }
+
   private:
+    std::optional<FileURL> targeted_;
+    std::vector<FileURL> selected_;
     std::set<FileURL> directories_;
-    std::vector<FileURL> selection_;
 };
 
 /// "00000000-0000-0000-0000-00000000000N", counting up.
@@ -364,6 +393,88 @@ class FakeSystemImages final : public SystemImages {
 
   private:
     std::set<std::string, std::less<>> known_;
+};
+
+/// Records reveals and open requests. An open request completes only when
+/// the test says so, with the outcome set for it when it was made.
+class FakeWorkspace final : public Workspace, Recorder {
+  public:
+    using Recorder::Recorder;
+
+    struct OpenRequest {
+        std::vector<FileURL> urls;
+        FileURL application;
+        bool hasCompletion = false;
+    };
+
+    void selectFile(std::string_view filePath, std::string_view rootPath) override {
+        record("workspace.selectFile " + std::string(filePath) + " in " + std::string(rootPath));
+    }
+    void openURLs(const std::vector<FileURL>& urls, const FileURL& application,
+                  OpenCompletion completion) override {
+        std::string entry = "workspace.openURLs " + application.path();
+        for (const FileURL& url : urls)
+            entry += " " + url.path();
+        record(std::move(entry));
+        requests_.push_back({urls, application, completion != nullptr});
+        if (completion)
+            pending_.emplace_back(std::move(completion), nextOutcome_);
+        nextOutcome_ = {};
+    }
+
+    /// The next open request fails with `description`.
+    void failNextOpen(std::string description) { nextOutcome_ = makeError(std::move(description)); }
+    /// Calls the completions of the requests made so far, each once, in
+    /// order; returns how many were called.
+    int completePendingOpens() {
+        auto pending = std::move(pending_);
+        pending_.clear();
+        for (auto& [completion, outcome] : pending)
+            completion(outcome);
+        return static_cast<int>(pending.size());
+    }
+    const std::vector<OpenRequest>& openRequests() const { return requests_; }
+
+  private:
+    std::vector<OpenRequest> requests_;
+    std::vector<std::pair<OpenCompletion, Expected<void>>> pending_;
+    Expected<void> nextOutcome_;
+};
+
+/// Holds its text in memory and records each call.
+class FakePasteboard final : public Pasteboard, Recorder {
+  public:
+    using Recorder::Recorder;
+
+    Expected<void> clearContents() override {
+        record("pasteboard.clearContents");
+        contents_.clear();
+        return {};
+    }
+    Expected<void> setString(std::string_view text) override {
+        record("pasteboard.setString " + std::string(text));
+        contents_ = std::string(text);
+        return {};
+    }
+    Expected<std::string> string() override { return contents_; }
+
+  private:
+    std::string contents_;
+};
+
+/// Records each alert shown.
+class FakeAlertPresenter final : public AlertPresenter, Recorder {
+  public:
+    using Recorder::Recorder;
+
+    void runModal(const Alert& alert) override {
+        record("alerts.runModal " + alert.messageText);
+        shown_.push_back(alert);
+    }
+    const std::vector<Alert>& shown() const { return shown_; }
+
+  private:
+    std::vector<Alert> shown_;
 };
 
 } // namespace corvane::fakes

@@ -27,7 +27,7 @@ class FinderSyncFixture : public ::testing::Test {
     FinderSync& makeFinderSync() {
         finderSync = std::make_unique<FinderSync>(
             FinderSyncServices{controller, settings, containers, files, security, notifications,
-                               scheduler, uuids, images, log});
+                               scheduler, uuids, images, log, workspace, pasteboard, alerts});
         return *finderSync;
     }
 
@@ -94,6 +94,9 @@ class FinderSyncFixture : public ::testing::Test {
     FakeScheduler scheduler{&calls};
     FakeUUIDSource uuids;
     FakeSystemImages images;
+    FakeWorkspace workspace{&calls};
+    FakePasteboard pasteboard{&calls};
+    FakeAlertPresenter alerts{&calls};
     PlistDictionary bookmarks;
     std::unique_ptr<FinderSync> finderSync;
 };

@@ -152,7 +152,7 @@ TEST_F(CompanionTool, GrantStoresResolvableBookmarksAndRevokeRemovesOne) {
 
 TEST_F(CompanionTool, ReadPrintsTheStoredValueAsJson) {
     const PlistDictionary stored{{"z", true},
-                                 {"a", PlistArray{1, -2.5, 3.0}},
+                                 {"a", PlistArray{1, -2.5, 3.0, UINT64_MAX}},
                                  {"e", PlistArray{}},
                                  {"s", "q\"b\\\n\t\x01\x7f\xC3\xA9"},
                                  {"d4", PlistData{std::string("\0\xFF\x10\x20", 4)}},
@@ -163,7 +163,7 @@ TEST_F(CompanionTool, ReadPrintsTheStoredValueAsJson) {
     ASSERT_TRUE(suite()->setObject(stored, "probe"));
     auto result = companion({"read", "probe"});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_EQ(result.out, R"({"z": true, "a": [1, -2.5, 3.0], "e": [], )"
+    EXPECT_EQ(result.out, R"({"z": true, "a": [1, -2.5, 3.0, 18446744073709551615], "e": [], )"
                           R"("s": "q\"b\\\n\t\u0001\u007fé", "d4": "AP8QIA==", "d2": "YWI=", )"
                           R"("epoch": "2001-01-01T00:00:00Z", "unix": "1970-01-01T00:00:00Z", )"
                           R"("leap": "2000-02-29T01:02:03Z"})"

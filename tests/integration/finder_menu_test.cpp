@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace corvane::testing {
@@ -66,6 +67,11 @@ TEST_F(FinderMenuTest, EveryOptionOnGivesTheFullMenu) {
     companion({"options", "newTextFile=true", "newTerminalHere=true", "newITermHere=true",
                "copyPath=true", "batchRename=true", "toggleHiddenFiles=true", "openInVSCode=true"});
     ASSERT_FALSE(std::filesystem::exists("/Applications")) << "this machine has /Applications";
+    // Both editions map to a program that is not there, whatever this machine has installed.
+    std::filesystem::create_directories(env["XDG_CONFIG_HOME"] + "/corvane");
+    std::ofstream(env["XDG_CONFIG_HOME"] + "/corvane/applications.ini")
+        << "[Visual Studio Code]\nExec=/nonexistent/code\n"
+           "[Visual Studio Code - Insiders]\nExec=/nonexistent/code\n";
 
     EXPECT_EQ(
         menuText({"--json"}),
@@ -140,7 +146,8 @@ INSTANTIATE_TEST_SUITE_P(
 
                       std::vector<std::string>{"choose"},
                       std::vector<std::string>{"perform", "copyPath:", "--json"},
-                      std::vector<std::string>{"menu", ""}));
+                      std::vector<std::string>{"menu", ""},
+                      std::vector<std::string>{"paste", "x"}));
 
 } // namespace
 } // namespace corvane::testing

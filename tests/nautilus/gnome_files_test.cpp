@@ -130,8 +130,9 @@ TEST(GnomeFilesTest, BackgroundMenuShowsTheExtensionsItemAndChoosingItRunsIt) {
         return false;
     };
     EXPECT_TRUE(spinUntil(performed, 10s)) << "the item was not chosen\n" << display.screenshot();
-    // FIXME: once the extension has "New Text File", expect folder/Untitled.txt
-    // on disk and the "SUCCESS: Created file at " line on its standard output.
+    const std::string created = folder + "/Untitled.txt";
+    EXPECT_TRUE(extension.waitForLine("SUCCESS: Created file at " + created));
+    EXPECT_TRUE(fs::is_regular_file(created));
 }
 
 } // namespace

@@ -106,8 +106,9 @@ TEST_F(NautilusModuleTest, ChoosingAnItemDeliversItsActionWithTheSameContext) {
     EXPECT_EQ(calls[1],
               (FinderCall{"PerformAction", "copyPath:", {dir.path(), {dir / "a", dir / "b"}}}));
     EXPECT_EQ(calls[3], (FinderCall{"PerformAction", "createNewTextFile:", {dir.path(), {}}}));
-    // FIXME: once the extension has "New Text File", expect dir / "Untitled.txt"
-    // on disk and the "SUCCESS: Created file at " line on its standard output.
+    const std::string created = dir / "Untitled.txt";
+    EXPECT_TRUE(extension->waitForLine("SUCCESS: Created file at " + created));
+    EXPECT_TRUE(std::filesystem::is_regular_file(created));
 }
 
 TEST_F(NautilusModuleTest, NoItemsAndAQuickReturnWhenNoExtensionAnswers) {

@@ -166,6 +166,13 @@ TEST_F(BookmarkTest, ResolvesAsStaleOnlyWhenTheFolderWasReplaced) {
     ASSERT_TRUE(stale) << stale.error().description;
     EXPECT_EQ(stale->url, url(name));
     EXPECT_TRUE(stale->isStale);
+
+    // Inode numbers above the signed 64-bit range are numbers too.
+    PlistDictionary bigInode = plist::read(*data).value().asDictionary();
+    bigInode.set("inode", UINT64_MAX);
+    auto other = scope.resolveBookmark(binary(bigInode));
+    ASSERT_TRUE(other) << other.error().description;
+    EXPECT_TRUE(other->isStale);
 }
 
 TEST_F(BookmarkTest, RemovedFolderFailsSayingSoAndGetsNoAccess) {

@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
     EveryKind, SentAs,
     ::testing::Values(
         Sent{true, "b", true}, Sent{std::int64_t{INT64_MIN}, "x", std::int64_t{INT64_MIN}},
-        Sent{0.5, "d", 0.5}, Sent{"caf\u00e9", "s", "caf\u00e9"},
+        Sent{UINT64_MAX, "t", UINT64_MAX}, Sent{0.5, "d", 0.5}, Sent{"caf\u00e9", "s", "caf\u00e9"},
         // What a D-Bus string cannot carry travels as bytes.
         Sent{kInvalid, "ay", PlistData{kInvalid}}, Sent{kWithNul, "ay", PlistData{kWithNul}},
         Sent{PlistData{std::string("\0\xff", 2)}, "ay", PlistData{std::string("\0\xff", 2)}},
@@ -108,7 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Received{"byte 7", 7}, Received{"int16 -3", -3},
                       Received{"uint32 4000000000", std::int64_t{4000000000}},
                       Received{"uint64 9223372036854775807", std::int64_t{INT64_MAX}},
-                      Received{"uint64 9223372036854775808", std::nullopt},
+                      Received{"uint64 9223372036854775808",
+                               static_cast<std::uint64_t>(INT64_MAX) + 1},
                       Received{"objectpath '/p'", "/p"}, Received{"signature 'as'", "as"},
                       Received{"[byte 0x72, 0x61]", PlistData{"ra"}},
                       Received{"@ay []", PlistData{}}, Received{"(978307200.5,)", PlistDate{0.5}},

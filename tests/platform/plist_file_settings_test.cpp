@@ -50,13 +50,17 @@ class SettingsFileTest : public testing::TempFolderTest {
 // by the typed suite in tests/contract; these cases are the file's own.
 TEST_F(SettingsFileTest, ReadsAnXmlFileAndWritesItBackBinaryWithItsKeys) {
     ASSERT_TRUE(open());
-    writeBytes(suiteFile(), plist::writeXml(PlistDictionary{{"appIsRunning", true}}).value());
+    // Another writer's file, with an integer above the signed 64-bit range.
+    writeBytes(suiteFile(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">"
+                            "<dict><key>appIsRunning</key><true/>"
+                            "<key>big</key><integer>18446744073709551615</integer></dict></plist>");
     auto suite = open();
     ASSERT_TRUE(suite);
     EXPECT_TRUE(suite->boolForKey("appIsRunning"));
     ASSERT_TRUE(suite->setObject(2, "mine"));
     EXPECT_EQ(readBytes(suiteFile()).substr(0, 8), "bplist00");
-    EXPECT_EQ(fileContents(), (PlistDictionary{{"appIsRunning", true}, {"mine", 2}}));
+    EXPECT_EQ(fileContents(),
+              (PlistDictionary{{"appIsRunning", true}, {"big", UINT64_MAX}, {"mine", 2}}));
 }
 
 // Each writer stores keys of its own and adds entries to one shared

@@ -47,8 +47,9 @@ template <typename Predicate> bool runLoopUntil(Predicate done, std::chrono::mil
     return true;
 }
 
-/// Every value kind, keys out of alphabetical order, booleans beside integers,
-/// over 255 objects and over 65535 bytes. Keep in step with plist_interop.py.
+/// Every value kind (integers above the signed range too), keys out of
+/// alphabetical order, booleans beside integers, over 255 objects and over
+/// 65535 bytes. Keep in step with plist_interop.py.
 inline PlistValue samplePlist() {
     std::string allBytes, big;
     for (int i = 0; i < 256; ++i)
@@ -62,8 +63,8 @@ inline PlistValue samplePlist() {
         {"zeta", true},
         {"alpha", false},
         {"one", 1},
-        {"integers",
-         PlistArray{0, -1, 255, 256, 65535, 65536, std::int64_t{1} << 32, INT64_MAX, INT64_MIN}},
+        {"integers", PlistArray{0, -1, 255, 256, 65535, 65536, std::int64_t{1} << 32, INT64_MAX,
+                                INT64_MIN, static_cast<std::uint64_t>(INT64_MAX) + 1, UINT64_MAX}},
         {"reals", PlistArray{0.1, -0.0, 1e300, -2.5e-310, 3.0, INFINITY, -INFINITY}},
         {"strings", PlistArray{"", "plain", "caf\u00e9", "\U0001F600 smile", "\u65e5\u672c",
                                "<&>\n\t ]]> \"'"}},

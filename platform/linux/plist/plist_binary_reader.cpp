@@ -124,9 +124,10 @@ class BinaryReader {
     }
 
     // Reads an integer object at `pos` (marker included) and moves `pos`
-    // past it. 1, 2 and 4 byte integers are unsigned, 8 and 16 byte ones
-    // signed; 16 byte ones must fit in 64 bits.
-    bool readInteger(std::uint64_t& pos, std::int64_t& value) {
+    // past it. 1, 2 and 4 byte integers are unsigned, 8 byte ones signed.
+    // A 16 byte one is read when it holds a 64-bit value: an unsigned one
+    // under a zero high word, or a negative one under a high word of ones.
+    bool readInteger(std::uint64_t& pos, PlistValue& value) {
         if (!fits(pos, 1) || (bytes_[pos] >> 4) != kInteger)
             return fail("expected an integer object");
         unsigned exponent = bytes_[pos] & 0x0F;
@@ -138,11 +139,14 @@ class BinaryReader {
         if (width == 16) {
             std::uint64_t high = readUnsigned(pos + 1, 8);
             std::uint64_t low = readUnsigned(pos + 9, 8);
-            if (high != ((low >> 63) ? UINT64_MAX : 0))
+            if (high == 0)
+                value = PlistValue(low);
+            else if (high == UINT64_MAX && (low >> 63))
+                value = PlistValue(static_cast<std::int64_t>(low));
+            else
                 return fail("integer does not fit in 64 bits");
-            value = static_cast<std::int64_t>(low);
         } else {
-            value = static_cast<std::int64_t>(readUnsigned(pos + 1, width));
+            value = PlistValue(static_cast<std::int64_t>(readUnsigned(pos + 1, width)));
         }
         pos += 1 + width;
         return true;
@@ -177,12 +181,15 @@ class BinaryReader {
         }
         header.count = header.marker & 0x0F;
         if (header.count == 0x0F) {
-            std::int64_t count = 0;
+            PlistValue count;
             if (!readInteger(header.pos, count))
                 return false;
-            if (count < 0)
+            if (count.isUnsignedInteger())
+                header.count = count.asUnsignedInteger(); // refused below: beyond any file
+            else if (count.asInteger() < 0)
                 return fail("negative count");
-            header.count = static_cast<std::uint64_t>(count);
+            else
+                header.count = static_cast<std::uint64_t>(count.asInteger());
         }
         if (header.count > (objectsEnd_ - header.pos) / unitSize)
             return fail("object runs past the end");
@@ -310,12 +317,8 @@ class BinaryReader {
             }
             return fail("null and fill objects are not supported");
         case kInteger: {
-            std::int64_t value = 0;
             std::uint64_t pos = header.pos - 1;
-            if (!readInteger(pos, value))
-                return false;
-            out = PlistValue(value);
-            return true;
+            return readInteger(pos, out);
         }
         case kReal:
             if (header.marker == 0x22) {

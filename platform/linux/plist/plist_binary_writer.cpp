@@ -207,6 +207,12 @@ class BinaryWriter {
                     } else {
                         appendUnsignedInteger(out, static_cast<std::uint64_t>(v));
                     }
+                } else if constexpr (std::is_same_v<T, std::uint64_t>) {
+                    // Above the signed range: 16 bytes with a zero high word,
+                    // the form other readers take as unsigned.
+                    out += static_cast<char>(0x14);
+                    appendBigEndian(out, 0, 8);
+                    appendBigEndian(out, v, 8);
                 } else if constexpr (std::is_same_v<T, double>) {
                     out += static_cast<char>(0x23);
                     appendBigEndian(out, std::bit_cast<std::uint64_t>(v), 8);

@@ -48,26 +48,26 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
-// Decimal with an optional sign, or hexadecimal after "0x"; surrounding
-// white space is ignored.
-std::optional<std::int64_t> parseInteger(std::string_view text) {
-    text = trimmed(text);
-    int base = 10;
-    if (text.starts_with("0x") || text.starts_with("0X")) {
-        text.remove_prefix(2);
-        base = 16;
-    } else if (text.starts_with("+")) {
-        text.remove_prefix(1);
-        if (text.starts_with("-"))
-            return std::nullopt;
-    }
-    std::int64_t value = 0;
+// The whole of `text` as a `T` in `base`, or none.
+template <typename T> std::optional<PlistValue> parseWhole(std::string_view text, int base) {
+    T value{};
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size())
         return std::nullopt;
-    if (base == 16 && text.starts_with("-"))
-        return std::nullopt;
-    return value;
+    return PlistValue(value);
+}
+
+// Decimal with an optional sign, or hexadecimal after "0x"; surrounding
+// white space is ignored. Anything from INT64_MIN to UINT64_MAX.
+std::optional<PlistValue> parseInteger(std::string_view text) {
+    text = trimmed(text);
+    if (text.starts_with("0x") || text.starts_with("0X"))
+        return parseWhole<std::uint64_t>(text.substr(2), 16);
+    if (text.starts_with("-"))
+        return parseWhole<std::int64_t>(text, 10);
+    if (text.starts_with("+"))
+        text.remove_prefix(1); // a sign after it fails the unsigned parse
+    return parseWhole<std::uint64_t>(text, 10);
 }
 
 std::optional<double> parseReal(std::string_view text) {
@@ -353,7 +353,7 @@ class XmlReader {
             return PlistValue(std::move(frame.text));
         case Element::Integer:
             if (auto v = parseInteger(frame.text))
-                return PlistValue(*v);
+                return v;
             fail("malformed <integer>");
             return std::nullopt;
         case Element::Real:

@@ -190,6 +190,8 @@ class XmlWriter {
         }
         if (const std::int64_t* i = std::get_if<std::int64_t>(&s))
             return leaf(level, "integer", std::to_string(*i));
+        if (const std::uint64_t* u = std::get_if<std::uint64_t>(&s))
+            return leaf(level, "integer", std::to_string(*u));
         if (const double* d = std::get_if<double>(&s))
             return leaf(level, "real", formatReal(*d));
         if (const PlistDate* date = std::get_if<PlistDate>(&s))

@@ -1,0 +1,168 @@
+#include "platform/linux/dbus_notification_center.h"
+#include "tools/companion/commands.h"
+#include "tools/plist_json.h"
+
+#include <glib-unix.h>
+#include <glib.h>
+
+#include <giomm/dbusconnection.h>
+#include <giomm/init.h>
+#include <glibmm/main.h>
+
+#include <cmath>
+#include <csignal>
+#include <cstdint>
+#include <iostream>
+#include <optional>
+#include <set>
+
+namespace corvane::tools::companion {
+
+namespace {
+
+struct ListenOptions {
+    std::optional<std::uint64_t> count;
+    std::optional<double> timeoutSeconds;
+    std::set<std::string> names;
+};
+
+Outcome<ListenOptions> parseListen(Arguments args) {
+    ListenOptions options;
+    ArgumentReader reader(args);
+    while (!reader.done()) {
+        std::string_view arg = reader.take();
+        if (arg == "--count") {
+            auto value = reader.valueOf(arg, "a value");
+            if (!value)
+                return propagate(value);
+            options.count = parseNumber<std::uint64_t>(*value);
+            if (!options.count || *options.count == 0)
+                return usageError("--count needs a positive whole number");
+        } else if (arg == "--timeout") {
+            auto value = reader.valueOf(arg, "a value");
+            if (!value)
+                return propagate(value);
+            options.timeoutSeconds = parseNumber<double>(*value);
+            const double seconds = options.timeoutSeconds.value_or(0);
+            if (!std::isfinite(seconds) || seconds <= 0 || seconds > 1e6)
+                return usageError("--timeout needs a number of seconds above 0");
+        } else if (arg.starts_with("--")) {
+            return usageError("unknown option " + printable(arg));
+        } else {
+            if (arg.empty())
+                return usageError("a notification name is empty");
+            auto name = requireText(arg, "the notification name");
+            if (!name)
+                return propagate(name);
+            options.names.insert(std::move(*name));
+        }
+    }
+    return options;
+}
+
+struct ListenState {
+    Glib::RefPtr<Glib::MainLoop> loop;
+    ListenOptions options;
+    std::uint64_t received = 0;
+    /// The timeout's source while it is pending.
+    guint timeout = 0;
+    /// Set when the listening ends short of what was asked.
+    std::optional<CommandError> error;
+};
+
+gboolean onTimeout(gpointer data) {
+    auto* state = static_cast<ListenState*>(data);
+    state->timeout = 0; // removed by returning G_SOURCE_REMOVE
+    try {
+        if (state->options.count)
+            state->error = CommandError{
+                ExitStatus::Failure, "timed out after " + std::to_string(state->received) + " of " +
+                                         std::to_string(*state->options.count) + " notifications"};
+    } catch (...) {
+        // Out of memory for the message: end without it.
+        state->error = CommandError{};
+    }
+    state->loop->quit();
+    return G_SOURCE_REMOVE;
+}
+
+gboolean onQuitSignal(gpointer data) {
+    auto* state = static_cast<ListenState*>(data);
+    // Stopped before the count is reached: a failure that needs no words.
+    if (state->options.count)
+        state->error = CommandError{};
+    state->loop->quit();
+    return G_SOURCE_CONTINUE;
+}
+
+} // namespace
+
+Outcome<> listen(Arguments args) {
+    ListenState state;
+    auto options = parseListen(args);
+    if (!options)
+        return propagate(options);
+    state.options = std::move(*options);
+
+    Gio::init();
+    Glib::RefPtr<Gio::DBus::Connection> connection;
+    try {
+        connection = Gio::DBus::Connection::get_sync(Gio::DBus::BusType::SESSION);
+    } catch (const Glib::Error& error) {
+        return failure("cannot connect to the session bus: " + std::string(error.what()));
+    }
+    connection->set_exit_on_close(false);
+    state.loop = Glib::MainLoop::create();
+
+    DBusNotificationCenter center(connection);
+    auto print = [&state](const Notification& notification) {
+        if (state.options.count && state.received >= *state.options.count)
+            return;
+        PlistDictionary line{{"name", notification.name}, {"userInfo", notification.userInfo}};
+        std::cout << json::toJson(line) << std::endl;
+        ++state.received;
+        if (state.options.count && state.received == *state.options.count)
+            state.loop->quit();
+    };
+    if (state.options.names.empty())
+        center.addObserver("", print);
+    for (const std::string& name : state.options.names)
+        center.addObserver(name, print);
+
+    connection->signal_closed().connect([&state](bool, const Glib::Error&) {
+        try {
+            state.error =
+                CommandError{ExitStatus::Failure, "the session bus closed the connection"};
+        } catch (...) {
+            state.error = CommandError{};
+        }
+        state.loop->quit();
+    });
+
+    // A round trip to the bus, so the subscription is in force before we say so.
+    try {
+        connection->call_sync("/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId", {},
+                              "org.freedesktop.DBus");
+    } catch (const Glib::Error& error) {
+        return failure("the session bus does not answer: " + std::string(error.what()));
+    }
+    std::cerr << "listening" << std::endl;
+
+    if (state.options.timeoutSeconds)
+        state.timeout =
+            g_timeout_add(static_cast<guint>(std::ceil(*state.options.timeoutSeconds * 1000.0)),
+                          onTimeout, &state);
+    guint sigint = g_unix_signal_add(SIGINT, onQuitSignal, &state);
+    guint sigterm = g_unix_signal_add(SIGTERM, onQuitSignal, &state);
+    state.loop->run();
+    if (state.timeout)
+        g_source_remove(state.timeout);
+    g_source_remove(sigint);
+    g_source_remove(sigterm);
+
+    if (state.error)
+        return std::unexpected(std::move(*state.error));
+    return {};
+}
+
+} // namespace corvane::tools::companion

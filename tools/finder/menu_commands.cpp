@@ -1,0 +1,135 @@
+#include "tools/finder/commands.h"
+#include "tools/finder/finder_client.h"
+#include "tools/finder/request_arguments.h"
+#include "tools/plist_json.h"
+
+#include <iostream>
+#include <vector>
+
+namespace corvane::tools::finder {
+
+namespace {
+
+enum class MenuFormat { Lines, Json };
+
+std::string quoteOrNull(const std::optional<std::string>& text) {
+    return text ? json::quote(*text) : json::kNull;
+}
+
+std::string menuJson(const std::optional<Menu>& menu) {
+    if (!menu)
+        return json::kNull;
+    std::vector<std::string> items;
+    for (const MenuItem& item : menu->items) {
+        if (item.isSeparator) {
+            items.push_back(json::object({{"separator", json::toJson(true)}}));
+            continue;
+        }
+        items.push_back(json::object(
+            {{"title", json::quote(item.title)},
+             {"action", quoteOrNull(item.action)},
+             {"symbol",
+              quoteOrNull(item.image ? std::optional(item.image->symbolName) : std::nullopt)},
+             {"enabled", json::toJson(item.enabled)}}));
+    }
+    return json::object({{"title", json::quote(menu->title)}, {"items", json::array(items)}});
+}
+
+std::string menuLines(const std::optional<Menu>& menu) {
+    if (!menu)
+        return "no menu\n";
+    std::string text;
+    for (const MenuItem& item : menu->items) {
+        if (item.isSeparator)
+            text += "---\n";
+        else
+            text += item.title + (item.enabled ? "" : " (disabled)") + '\n';
+    }
+    return text;
+}
+
+/// The command's operand (TITLE, SELECTOR) and the request that follows it.
+struct OperandRequest {
+    std::string operand;
+    finderbus::RequestContext context;
+};
+
+Outcome<OperandRequest> readOperandRequest(std::string_view command, Arguments args) {
+    if (args.empty())
+        return usageError(std::string(command) + " needs an argument");
+    ArgumentReader rest(args.subspan(1));
+    auto context = readRequestContext(rest);
+    if (!context)
+        return propagate(context);
+    return OperandRequest{std::string(args.front()), std::move(*context)};
+}
+
+} // namespace
+
+Outcome<> menu(Arguments args) {
+    unsigned kind = 0;
+    MenuFormat format = MenuFormat::Lines;
+    ArgumentReader reader(args);
+    auto context = readRequestContext(
+        reader, [&](std::string_view option, ArgumentReader& rest) -> Outcome<bool> {
+            if (option == "--json") {
+                format = MenuFormat::Json;
+                return true;
+            }
+            if (option != "--kind")
+                return false;
+            auto value = rest.valueOf(option, "a number");
+            if (!value)
+                return propagate(value);
+            auto number = parseNumber<unsigned>(*value);
+            if (!number)
+                return usageError("--kind needs an unsigned number");
+            kind = *number;
+            return true;
+        });
+    if (!context)
+        return propagate(context);
+
+    auto client = FinderClient::connect();
+    if (!client)
+        return propagate(client);
+    auto menu = client->menu(kind, *context);
+    if (!menu)
+        return propagate(menu);
+    if (format == MenuFormat::Json)
+        std::cout << menuJson(*menu) << '\n';
+    else
+        std::cout << menuLines(*menu);
+    return {};
+}
+
+Outcome<> choose(Arguments args) {
+    auto request = readOperandRequest("choose", args);
+    if (!request)
+        return propagate(request);
+    auto client = FinderClient::connect();
+    if (!client)
+        return propagate(client);
+    auto menu = client->menu(0, request->context);
+    if (!menu)
+        return propagate(menu);
+    if (!*menu)
+        return failure("no menu");
+    for (const MenuItem& item : (*menu)->items) {
+        if (!item.isSeparator && item.enabled && item.action && item.title == request->operand)
+            return client->perform(*item.action, request->context);
+    }
+    return failure("the menu has no enabled item titled \"" + printable(request->operand) + "\"");
+}
+
+Outcome<> perform(Arguments args) {
+    auto request = readOperandRequest("perform", args);
+    if (!request)
+        return propagate(request);
+    auto client = FinderClient::connect();
+    if (!client)
+        return propagate(client);
+    return client->perform(request->operand, request->context);
+}
+
+} // namespace corvane::tools::finder
