@@ -62,6 +62,15 @@ PlistFileSettingsSuite::PlistFileSettingsSuite(std::string filePath)
     synchronize();
 }
 
+PlistFileSettingsSuite::PlistFileSettingsSuite(std::string filePath, PlistFile file)
+    : filePath_(std::move(filePath)) {
+    FileURL url = FileURL::fromPath(filePath_);
+    folder_ = url.parent().path();
+    fileName_ = url.lastPathComponent();
+    if (file.state == PlistFileState::Good)
+        snapshot_ = std::move(file.root);
+}
+
 std::optional<PlistValue> PlistFileSettingsSuite::objectForKey(std::string_view key) const {
     if (const PlistValue* value = snapshot_.find(key))
         return *value;
@@ -139,14 +148,38 @@ template <typename Change> Expected<void> PlistFileSettingsSuite::update(Change&
 }
 
 std::unique_ptr<SettingsSuite> PlistFileSettingsProvider::openSuite(std::string_view suiteName) {
+    // The poll timer opens the suite twice a second; a file found where it
+    // was before proves its folders, and the container need not be asked.
+    std::optional<std::string> known;
+    {
+        std::lock_guard lock(mutex_);
+        if (auto it = filePaths_.find(suiteName); it != filePaths_.end())
+            known = it->second;
+    }
+    if (known) {
+        auto file = readPlistFile(*known);
+        if (file && file->state != PlistFileState::Missing)
+            return std::make_unique<PlistFileSettingsSuite>(std::move(*known), std::move(*file));
+    }
+
     auto container = containers_.containerURL(suiteName);
     if (!container)
         return nullptr;
     FileURL preferences = container->appending("Library").appending("Preferences");
-    if (!posix::makeDirectories(preferences.path(), 0700))
-        return nullptr;
-    return std::make_unique<PlistFileSettingsSuite>(
-        preferences.appending(std::string(suiteName) + ".plist").path());
+    std::string path = preferences.appending(std::string(suiteName) + ".plist").path();
+    // Likewise an item found at the path proves its folder: the folder is
+    // made (or found unmakeable) only when nothing is there yet.
+    auto file = readPlistFile(path);
+    if (!file || file->state == PlistFileState::Missing) {
+        if (!posix::makeDirectories(preferences.path(), 0700))
+            return nullptr;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        filePaths_.insert_or_assign(std::string(suiteName), path);
+    }
+    return std::make_unique<PlistFileSettingsSuite>(std::move(path),
+                                                    file ? std::move(*file) : PlistFile{});
 }
 
 } // namespace corvane

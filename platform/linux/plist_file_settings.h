@@ -1,8 +1,12 @@
 #pragma once
 
 #include "platform/app_group.h"
+#include "platform/linux/plist_file.h"
 #include "platform/settings.h"
 
+#include <functional>
+#include <map>
+#include <mutex>
 #include <string>
 
 namespace corvane {
@@ -24,6 +28,8 @@ class PlistFileSettingsSuite : public SettingsSuite {
   public:
     /// The suite stored at `filePath`; takes the first snapshot.
     explicit PlistFileSettingsSuite(std::string filePath);
+    /// The suite stored at `filePath`, whose file was just read as `file`.
+    PlistFileSettingsSuite(std::string filePath, PlistFile file);
 
     std::optional<PlistValue> objectForKey(std::string_view key) const override;
     Expected<void> setObject(const PlistValue& value, std::string_view key) override;
@@ -54,11 +60,16 @@ class PlistFileSettingsProvider : public SettingsProvider {
     explicit PlistFileSettingsProvider(AppGroupContainers& containers) : containers_(containers) {}
 
     /// None when the container is unavailable or its Library/Preferences
-    /// folder cannot be made.
+    /// folder cannot be made. The file is read afresh each time; the path it
+    /// was found at is remembered, and while a file is there the container
+    /// is not asked again (the file proves it). Safe from any thread.
     std::unique_ptr<SettingsSuite> openSuite(std::string_view suiteName) override;
 
   private:
     AppGroupContainers& containers_;
+    std::mutex mutex_;
+    /// Suite name to the path of its file, once the container gave one.
+    std::map<std::string, std::string, std::less<>> filePaths_;
 };
 
 } // namespace corvane

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <span>
 #include <stdexcept>
 
@@ -31,6 +32,7 @@ struct PlistFileSettings {
     PlistFileSettingsProvider provider{containers};
     /// A regular file where the suite's Library folder belongs.
     void makeUnavailable() {
+        std::filesystem::remove_all(temp / ("containers/" + std::string(kSuite) + "/Library"));
         temp.makeFolder("containers/" + std::string(kSuite));
         temp.writeFile("containers/" + std::string(kSuite) + "/Library", "");
     }
@@ -166,6 +168,12 @@ TYPED_TEST(SettingsSuiteContract, HelpersReadFlagsAndDictionariesOnly) {
 }
 
 TYPED_TEST(SettingsSuiteContract, UnavailableSettingsOpenNoSuite) {
+    this->traits_.makeUnavailable();
+    EXPECT_EQ(this->traits_.provider.openSuite(kSuite), nullptr);
+}
+
+TYPED_TEST(SettingsSuiteContract, SettingsThatBecomeUnavailableOpenNoSuite) {
+    ASSERT_TRUE(this->open()->setObject(true, "appIsRunning"));
     this->traits_.makeUnavailable();
     EXPECT_EQ(this->traits_.provider.openSuite(kSuite), nullptr);
 }
