@@ -33,6 +33,9 @@ TEST(CharacterPrefix, MatchesPerUserPerceivedCharacterAndBytesWhenNotUtf8) {
         {"emoji ZWJ sequence", "/\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9", "/\xF0\x9F\x91\xA8",
          false},
         {"CR LF is one character", "/a\r\n", "/a\r", false},
+        {"CR then another character", "/a\rb", "/a\r", true},
+        // U+212A KELVIN SIGN is canonically "K".
+        {"ASCII prefix, equivalent text that is not ASCII", "/\xE2\x84\xAA/x", "/K", true},
         {"invalid text, bytes", "/data/\xFF\xFE/x", "/data/\xFF\xFE", true},
         {"invalid prefix, bytes", "/data/\xFFz", "/data/\xFE", false},
         {"overlong encoding is invalid", "/\xC0\xAF/x", "/\xC0\xAF", true},
