@@ -45,12 +45,6 @@ class BatchRenameTest : public fakes::FinderSyncFixture {
         setSharedValue(std::string(kBatchRenameExecuteKey), record);
     }
     void tick() { ASSERT_EQ(scheduler.fireTimers(), 1u); }
-    std::vector<Notification> postedNamed(std::string_view name) const {
-        std::vector<Notification> matching;
-        std::ranges::copy_if(notifications.posted(), std::back_inserter(matching),
-                             [&](const Notification& n) { return n.name == name; });
-        return matching;
-    }
     std::ptrdiff_t firstCall(std::string_view prefix) const {
         return std::ranges::find_if(calls, [&](const auto& c) { return c.starts_with(prefix); }) -
                calls.begin();
@@ -61,74 +55,46 @@ class BatchRenameTest : public fakes::FinderSyncFixture {
 
 // ---------------------------------------------------------------- request
 
-struct SelectionCase {
-    const char* name;
-    std::vector<std::string> selected;
-    bool refused;
-};
+TEST_F(BatchRenameTest, TheRequestGoesOutAsANotificationThenAsTheRecord) {
+    // In this order: the file manager's order kept (a folder, a path listed
+    // twice), then fewer than two items, whose error record replaces it.
+    const std::pair<std::vector<std::string>, bool> selections[] = {
+        {{"b.txt", ".", "a.txt", "a.txt"}, false}, {{}, true}, {{"a.txt"}, true}};
+    int stored = 0;
+    for (const auto& [names, refused] : selections) {
+        SCOPED_TRACE(names.size());
+        clearRecords();
+        std::vector<FileURL> selection;
+        PlistArray paths;
+        for (const auto& name : names) {
+            selection.push_back(root.appending(name));
+            paths.push_back(path(name));
+        }
+        controller.setSelectedItemURLs(selection);
+        ASSERT_TRUE(finderSync->performAction("batchRenameItems:"));
 
-void PrintTo(const SelectionCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-class RequestCases : public BatchRenameTest, public ::testing::WithParamInterface<SelectionCase> {};
-
-TEST_P(RequestCases, NotificationFirstThenTheRecord) {
-    const auto& c = GetParam();
-    std::vector<FileURL> selection;
-    std::vector<std::string> paths;
-    for (const auto& name : c.selected) {
-        selection.push_back(root.appending(name));
-        paths.push_back(path(name));
+        const std::string message = refused ? std::string(kTooFewItemsForBatchRename) : "";
+        EXPECT_EQ(notifications.posted().back().name, "Corvane.BatchRenameRequest");
+        const PlistDictionary info = refused
+                                         ? PlistDictionary{{"isError", true}, {"message", message}}
+                                         : PlistDictionary{{"paths", paths}};
+        EXPECT_EQ(notifications.posted().back().userInfo, info);
+        const PlistDictionary record{
+            {"id", "00000000-0000-0000-0000-00000000000" + std::to_string(++stored)},
+            {"paths", refused ? PlistArray{} : paths},
+            {"isError", refused},
+            {"message", message}};
+        EXPECT_EQ(sharedValue(kBatchRenameRequestKey), PlistValue(record));
+        EXPECT_LT(firstCall("notifications.post"), firstCall("settings.setObject"));
+        EXPECT_LT(firstCall("settings.setObject"), firstCall("settings.synchronize"));
     }
-    controller.setSelectedItemURLs(selection);
-    ASSERT_TRUE(finderSync->performAction("batchRenameItems:"));
-
-    const std::string message = c.refused ? std::string(kTooFewItemsForBatchRename) : "";
-    const PlistDictionary expectedInfo =
-        c.refused ? PlistDictionary{{"isError", true}, {"message", message}}
-                  : PlistDictionary{{"paths", PlistArray(paths.begin(), paths.end())}};
-    ASSERT_EQ(notifications.posted().size(), 1u);
-    EXPECT_EQ(notifications.posted()[0].name, "Corvane.BatchRenameRequest");
-    EXPECT_EQ(notifications.posted()[0].userInfo, expectedInfo);
-    const PlistValue expectedRecord = PlistDictionary{
-        {"id", "00000000-0000-0000-0000-000000000001"},
-        {"paths", c.refused ? PlistArray{} : PlistArray(paths.begin(), paths.end())},
-        {"isError", c.refused},
-        {"message", message}};
-    EXPECT_EQ(sharedValue(kBatchRenameRequestKey), expectedRecord);
-    EXPECT_LT(firstCall("notifications.post"), firstCall("settings.setObject batchRenameRequest"));
-    EXPECT_LT(firstCall("settings.setObject"), firstCall("settings.synchronize"));
     EXPECT_TRUE(untouched());
-}
 
-INSTANTIATE_TEST_SUITE_P(
-    BatchRename, RequestCases,
-    ::testing::Values(SelectionCase{"none", {}, true}, SelectionCase{"one", {"a.txt"}, true},
-                      // The file manager's order, a folder among files, nothing sorted.
-                      SelectionCase{"two", {"b.txt", "a.txt"}, false},
-                      SelectionCase{"mixed", {"b.txt", ".", "a.txt", "a.txt"}, false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(BatchRenameTest, EachRequestReplacesTheRecordUnderAFreshId) {
-    controller.setSelectedItemURLs({root.appending("a.txt"), root.appending("b.txt")});
-    finderSync->batchRenameItems();
-    auto first = sharedValue(kBatchRenameRequestKey);
-    finderSync->batchRenameItems();
-    auto second = sharedValue(kBatchRenameRequestKey);
-    ASSERT_TRUE(first && second);
-    EXPECT_NE(*first->asDictionary().find("id"), *second->asDictionary().find("id"));
-
-    controller.setSelectedItemURLs({});
-    finderSync->batchRenameItems();
-    EXPECT_EQ(sharedValue(kBatchRenameRequestKey)->asDictionary().find("isError")->asBool(), true);
-}
-
-TEST_F(BatchRenameTest, WithoutTheSuiteTheRequestIsStillPosted) {
+    // Without the suite the notification still goes out; nothing is stored.
+    settings.store(contract::kAppGroupId).remove(kBatchRenameRequestKey);
     settings.setAvailable(false);
-    controller.setSelectedItemURLs({root.appending("a.txt"), root.appending("b.txt")});
     finderSync->batchRenameItems();
-    EXPECT_EQ(notifications.posted().size(), 1u);
+    EXPECT_EQ(notifications.posted().size(), 4u);
     settings.setAvailable(true);
     EXPECT_EQ(sharedValue(kBatchRenameRequestKey), std::nullopt);
 }
@@ -145,9 +111,9 @@ TEST_F(BatchRenameTest, AnExecuteNotificationRenamesThenPostsAndStoresTheResult)
     ASSERT_EQ(notifications.deliver({"Corvane.BatchRenameExecute", info}), 1u);
     EXPECT_TRUE(renamed());
     const PlistDictionary expected{{"successCount", 2}, {"failures", PlistArray{"missing.txt"}}};
-    auto results = postedNamed("Corvane.BatchRenameResult");
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results[0].userInfo, expected);
+    ASSERT_EQ(notifications.posted().size(), 1u);
+    EXPECT_EQ(notifications.posted()[0].name, "Corvane.BatchRenameResult");
+    EXPECT_EQ(notifications.posted()[0].userInfo, expected);
     EXPECT_EQ(sharedValue(kBatchRenameResultKey),
               PlistValue(PlistDictionary{{"id", "00000000-0000-0000-0000-000000000001"},
                                          {"successCount", 2},
@@ -182,15 +148,6 @@ TEST_F(BatchRenameTest, AMalformedOrForeignNotificationDoesNothingAtAll) {
     EXPECT_EQ(firstCall("settings.objectForKey securedDirectories"),
               static_cast<std::ptrdiff_t>(calls.size()))
         << "nothing was loaded";
-}
-
-TEST_F(BatchRenameTest, WithoutTheSuiteTheResultIsStillPosted) {
-    settings.setAvailable(false);
-    notifications.deliver({"Corvane.BatchRenameExecute", request()});
-    EXPECT_TRUE(renamed());
-    EXPECT_EQ(postedNamed("Corvane.BatchRenameResult").size(), 1u);
-    settings.setAvailable(true);
-    EXPECT_EQ(sharedValue(kBatchRenameResultKey), std::nullopt);
 }
 
 // ---------------------------------------------------------------- record channel
@@ -303,12 +260,20 @@ TEST_F(BatchRenameTest, ARecordStoredDuringTheRenamesStaysForTheNextTick) {
               PlistValue("00000000-0000-0000-0000-000000000002"));
 }
 
-TEST_F(BatchRenameTest, WithoutTheSuiteATickDoesNothing) {
+// The record channel then does nothing; the notification channel renames
+// and posts its result, and stores nothing.
+TEST_F(BatchRenameTest, WithoutTheSuite) {
     storeRecord(request("A"));
     settings.setAvailable(false);
     tick();
     EXPECT_TRUE(untouched());
     EXPECT_EQ(finderSync->lastBatchRenameExecuteId(), std::nullopt);
+
+    notifications.deliver({"Corvane.BatchRenameExecute", request()});
+    EXPECT_TRUE(renamed());
+    EXPECT_EQ(notifications.posted().size(), 1u);
+    settings.setAvailable(true);
+    EXPECT_EQ(sharedValue(kBatchRenameResultKey), std::nullopt);
 }
 
 } // namespace

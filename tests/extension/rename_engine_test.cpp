@@ -313,8 +313,8 @@ TEST_F(RenameEngineTest, NoFileIsLostOrReplacedWhileAnotherProcessTakesTheNames)
     ::close(stop[0]);
     ::close(report[1]);
 
-    // A slow disk: the time between the engine's look and its move grows,
-    // and with it the racer's chance to land there.
+    // A slow disk: each move waits a moment, which gives the racer a core on
+    // a busy machine and a wider gap between the engine's look and its move.
     files.setBeforeMove([](const FileURL&, const FileURL&) {
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     });
@@ -344,9 +344,6 @@ TEST_F(RenameEngineTest, NoFileIsLostOrReplacedWhileAnotherProcessTakesTheNames)
     }
     EXPECT_EQ(std::ranges::count(tokens, 1), kFiles) << "each file once";
     EXPECT_EQ(racerFiles, made) << "a racer's file was replaced";
-    const auto moves = std::ranges::count_if(
-        calls, [](const std::string& call) { return call.starts_with("files.moveItem"); });
-    ::testing::Test::RecordProperty("refusedMoves", static_cast<int>(moves - kFiles));
 }
 
 } // namespace
