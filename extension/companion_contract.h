@@ -48,4 +48,12 @@ inline PlistDictionary errorFeedbackRecord(std::string message) {
                            {std::string(kFeedbackMessageKey), std::move(message)}};
 }
 
+// Keys of the batch-rename records and notifications; the request record's
+// error form also carries the feedback record's two keys.
+inline constexpr std::string_view kRecordIdKey = "id";
+inline constexpr std::string_view kPathsKey = "paths";
+inline constexpr std::string_view kBaseNameKey = "baseName";
+inline constexpr std::string_view kSuccessCountKey = "successCount";
+inline constexpr std::string_view kFailuresKey = "failures";
+
 } // namespace corvane::contract

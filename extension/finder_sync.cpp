@@ -10,18 +10,25 @@ namespace corvane {
 
 FinderSync::FinderSync(FinderSyncServices services)
     : services_(services), menuOptionsStore_(services.settings, services.containers, services.files,
-                                             services.log, defaultMenuOptions()) {
+                                             services.log, defaultMenuOptions()),
+      renameEngine_(services.files, services.security) {
     // Every property already holds its initial value from its initialiser.
     loadSecuredURLs();
     loadMenuOptions();
-    // FIXME: register for batchRenameExecuteNotificationName, then start the
-    // 0.5-second batchRenameExecuteTimer, here and in this order, once the
-    // execute channel exists.
+    executeObserver_ = services_.notifications.addObserver(
+        std::string(batchRenameExecuteNotificationName()),
+        [this](const Notification& notification) { handleBatchRenameExecute(notification); });
+    startBatchRenameExecuteTimer();
     services_.controller.setDirectoryURLs({FileURL::fromPath("/")});
 }
 
-// The listed folders keep their access: a destroyed object ends nothing.
-FinderSync::~FinderSync() = default;
+// The listed folders keep their access: a destroyed object ends nothing. It
+// does stop listening, so nothing reaches it afterwards: the observer is
+// removed here, and the timer stops when its member is destroyed.
+FinderSync::~FinderSync() {
+    if (executeObserver_)
+        services_.notifications.removeObserver(*executeObserver_);
+}
 
 std::span<const FinderSync::Action> FinderSync::actions() {
     // Each action joins this table with its selector as it is built.
@@ -30,6 +37,7 @@ std::span<const FinderSync::Action> FinderSync::actions() {
         {"openTerminalHere:", &FinderSync::openTerminalHere},
         {"openITermHere:", &FinderSync::openITermHere},
         {"copyPath:", &FinderSync::copyPath},
+        {"batchRenameItems:", &FinderSync::batchRenameItems},
         {"toggleHiddenFiles:", &FinderSync::toggleHiddenFiles},
         {"openInVSCode:", &FinderSync::openInVSCode},
     };

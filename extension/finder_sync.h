@@ -1,5 +1,7 @@
 #pragma once
 
+#include "extension/batchrename/batch_rename_request.h"
+#include "extension/batchrename/rename_engine.h"
 #include "extension/companion_contract.h"
 #include "extension/settings/menu_options.h"
 #include "extension/settings/menu_options_store.h"
@@ -12,6 +14,7 @@
 #include "platform/scheduler.h"
 #include "platform/workspace.h"
 
+#include <cstdint>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -24,6 +27,7 @@
 namespace corvane {
 
 class AppGroupContainers;
+struct ExecuteRequest;
 class FileManager;
 class FinderSyncController;
 class SecurityScope;
@@ -56,8 +60,11 @@ struct FinderSyncServices {
 class FinderSync {
   public:
     /// Runs the start-up: loads the secured directories, then the menu
-    /// options, and has the file manager consult the extension for "/".
+    /// options, registers for execute notifications, starts the poll timer,
+    /// and has the file manager consult the extension for "/".
     explicit FinderSync(FinderSyncServices services);
+    /// Stops listening: no notification and no timer tick reaches the object
+    /// afterwards.
     ~FinderSync();
 
     FinderSync(const FinderSync&) = delete;
@@ -184,6 +191,40 @@ class FinderSync {
     /// Asks the companion app to show or hide hidden files.
     void toggleHiddenFiles();
 
+    // Batch rename.
+    /// Hands the selected items' paths to the companion app, as a
+    /// notification and then as the request record; fewer than two items get
+    /// the error message on both channels instead.
+    void batchRenameItems();
+    /// Posts `message` as the request notification's error form, then stores
+    /// it as an error record.
+    void postBatchRenameError(std::string_view message);
+    /// Stores the request record, with a fresh id, in the shared settings
+    /// suite; nothing when the suite cannot be opened.
+    void writeBatchRenameRequest(const std::vector<std::string>& paths, BatchRenameRequestForm form,
+                                 std::string_view message);
+    /// Renames `items` (see `RenameEngine::rename`) inside the secured
+    /// directories' access, as `securedURLs()` lists them now.
+    BatchRenameOutcome performBatchRename(std::span<const FileURL> items, std::string_view baseName,
+                                          std::int64_t startNumber);
+    /// `folder` with the first free of `name` and its numbered variants.
+    FileURL uniqueDestinationURL(const FileURL& folder, std::string_view name);
+    /// Carries out an execute notification's request, then posts and stores
+    /// the result; a malformed request is dropped silently.
+    void handleBatchRenameExecute(const Notification& notification);
+    /// Replaces the poll timer with a new one that calls
+    /// `checkPendingBatchRenameExecute` every 0.5 seconds for as long as the
+    /// object exists.
+    void startBatchRenameExecuteTimer();
+    /// One tick: carries out a stored execute record not taken up before,
+    /// stores the result and removes that record unless it was replaced
+    /// meanwhile.
+    void checkPendingBatchRenameExecute();
+    /// Stores the result record, with a fresh id, in the shared settings
+    /// suite; nothing when the suite cannot be opened.
+    void writeBatchRenameResult(std::int64_t successCount,
+                                const std::vector<std::string>& failures);
+
   private:
     /// An action selector and the member that carries it out.
     struct Action {
@@ -192,8 +233,14 @@ class FinderSync {
     };
     static std::span<const Action> actions();
 
+    /// Reloads the secured directories and the menu options, then renames
+    /// the request's items.
+    BatchRenameOutcome executeBatchRename(const ExecuteRequest& request);
+
     FinderSyncServices services_;
     MenuOptionsStore menuOptionsStore_;
+    RenameEngine renameEngine_;
+    std::optional<NotificationCenter::ObserverId> executeObserver_;
     std::vector<FileURL> securedURLs_;
     std::unique_ptr<Timer> batchRenameExecuteTimer_;
     std::optional<std::string> lastBatchRenameExecuteId_;

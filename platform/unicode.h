@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace corvane {
@@ -16,6 +17,17 @@ bool hasCharacterPrefix(std::string_view text, std::string_view prefix);
 /// 0 when `text` is empty or starts with anything else (an overlong form, a
 /// surrogate, a value above U+10FFFF, a cut-off sequence).
 std::size_t utf8SequenceLength(std::string_view text);
+
+/// The key that puts texts in Unicode canonical order when keys are compared
+/// as byte strings (`std::string`'s `<` compares unsigned bytes). For valid
+/// UTF-8 it is the canonical composition (NFC), whose UTF-8 bytes compare as
+/// its Unicode scalars do: a text sorts before the texts it is a prefix of,
+/// and there is no case folding, locale or numeric reading of digits. A text
+/// that is not valid UTF-8 (a Linux file name may be any bytes) is its own
+/// key, so it takes its place among the others by plain byte order. The
+/// order is total; only canonically equivalent texts get equal keys, and a
+/// stable sort keeps those in their given order.
+std::string canonicalOrderKey(std::string_view text);
 
 /// True when the whole of `text` is well-formed UTF-8. A NUL byte is a valid
 /// character here; callers that cannot carry one check for it themselves.

@@ -79,11 +79,22 @@ bool PlistFileSettingsSuite::synchronize() {
 }
 
 Expected<void> PlistFileSettingsSuite::setObject(const PlistValue& value, std::string_view key) {
-    return update([&](PlistDictionary& root) { root.set(std::string(key), value); });
+    return update([&](PlistDictionary& root) {
+        root.set(std::string(key), value);
+        return Modified::Yes;
+    });
 }
 
 Expected<void> PlistFileSettingsSuite::removeObject(std::string_view key) {
-    return update([&](PlistDictionary& root) { root.remove(key); });
+    return update([&](PlistDictionary& root) {
+        root.remove(key);
+        return Modified::Yes;
+    });
+}
+
+Expected<void> PlistFileSettingsSuite::modifyObject(std::string_view key,
+                                                    const Modification& change) {
+    return update([&](PlistDictionary& root) { return applyModification(root, key, change); });
 }
 
 template <typename Change> Expected<void> PlistFileSettingsSuite::update(Change&& change) {
@@ -105,12 +116,17 @@ template <typename Change> Expected<void> PlistFileSettingsSuite::update(Change&
     auto loaded = readPlistFile(filePath_);
     if (!loaded)
         return std::unexpected(loaded.error());
+    PlistDictionary root = std::move(loaded->root);
+    if (change(root) == Modified::No) {
+        // Nothing to write, but the suite now sees the file as it is.
+        snapshot_ = std::make_shared<const PlistDictionary>(std::move(root));
+        fileState_ = loaded->state;
+        return {};
+    }
     if (loaded->state == PlistFileState::Unreadable) {
         if (auto kept = keepUnreadableFile(filePath_); !kept)
             return std::unexpected(kept.error());
     }
-    PlistDictionary root = std::move(loaded->root);
-    change(root);
 
     auto encoded = plist::writeBinary(PlistValue(root));
     if (!encoded)

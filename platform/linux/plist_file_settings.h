@@ -4,6 +4,7 @@
 #include "platform/linux/plist_file.h"
 #include "platform/settings.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -33,6 +34,8 @@ class PlistFileSettingsSuite : public SettingsSuite {
     std::optional<PlistValue> objectForKey(std::string_view key) const override;
     Expected<void> setObject(const PlistValue& value, std::string_view key) override;
     Expected<void> removeObject(std::string_view key) override;
+    /// `change` runs while this process holds the lock described above.
+    Expected<void> modifyObject(std::string_view key, const Modification& change) override;
     /// False when the file exists but could not be read or parsed; the
     /// snapshot is then empty.
     bool synchronize() override;
@@ -43,6 +46,8 @@ class PlistFileSettingsSuite : public SettingsSuite {
     PlistFileState fileState() const { return fileState_; }
 
   private:
+    /// Runs `change` on the file's current root under the lock and writes
+    /// the root back when `change` says it changed.
     template <typename Change> Expected<void> update(Change&& change);
 
     std::string filePath_;

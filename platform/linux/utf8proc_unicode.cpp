@@ -2,6 +2,7 @@
 
 #include <utf8proc.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -58,6 +59,10 @@ std::optional<std::string> composed(std::string_view text) {
     return std::string(reinterpret_cast<const char*>(output), static_cast<std::size_t>(length));
 }
 
+bool isAscii(std::string_view text) {
+    return std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 bool canonicallyEquivalent(std::string_view a, std::string_view b) {
     if (a == b)
         return true;
@@ -71,6 +76,22 @@ bool canonicallyEquivalent(std::string_view a, std::string_view b) {
 bool hasCharacterPrefix(std::string_view text, std::string_view prefix) {
     if (prefix.empty())
         return true;
+    // Most prefixes are ASCII paths, and most answers need no walk through
+    // clusters: after an ASCII character, only a LF after a CR stays in the
+    // same character; and ASCII text is canonically equivalent to itself
+    // alone (but other text, such as U+212A KELVIN SIGN, may be equivalent
+    // to ASCII).
+    if (isAscii(prefix)) {
+        if (text.starts_with(prefix)) {
+            if (text.size() == prefix.size())
+                return true;
+            const char next = text[prefix.size()];
+            if (isAscii(std::string_view(&next, 1)))
+                return !(prefix.back() == '\r' && next == '\n');
+        } else if (isAscii(text)) {
+            return false;
+        }
+    }
     auto textClusters = graphemeClusters(text);
     auto prefixClusters = graphemeClusters(prefix);
     // File names on Linux are bytes and need not be UTF-8.
@@ -83,6 +104,16 @@ bool hasCharacterPrefix(std::string_view text, std::string_view prefix) {
             return false;
     }
     return true;
+}
+
+std::string canonicalOrderKey(std::string_view text) {
+    // ASCII is its own composition; most paths are, and skip the allocation
+    // and table walk of utf8proc_map.
+    if (isAscii(text))
+        return std::string(text);
+    if (std::optional<std::string> key = composed(text))
+        return std::move(*key);
+    return std::string(text);
 }
 
 std::size_t utf8SequenceLength(std::string_view text) {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <span>
 #include <stdexcept>
 
@@ -31,6 +32,7 @@ struct PlistFileSettings {
     PlistFileSettingsProvider provider{containers, std::make_shared<PlistFileCache>()};
     /// A regular file where the suite's Library folder belongs.
     void makeUnavailable() {
+        std::filesystem::remove_all(temp / ("containers/" + std::string(kSuite) + "/Library"));
         temp.makeFolder("containers/" + std::string(kSuite));
         temp.writeFile("containers/" + std::string(kSuite) + "/Library", "");
     }
@@ -91,6 +93,61 @@ TYPED_TEST(SettingsSuiteContract, OwnWriteOrRemoveSeesTheMergedCurrentContent) {
     EXPECT_EQ(mine->objectForKey("third"), PlistValue("theirs again"));
 }
 
+TYPED_TEST(SettingsSuiteContract, ModifyEditsTheStoredValueNotTheSnapshot) {
+    auto mine = this->open(), theirs = this->open();
+    auto append = [](std::string entry) {
+        return [entry](std::optional<PlistValue>& value) {
+            if (!value || !value->isArray())
+                value = PlistArray{};
+            value->asArray().push_back(entry);
+        };
+    };
+    ASSERT_TRUE(mine->modifyObject("list", append("mine")));
+    ASSERT_TRUE(theirs->modifyObject("list", append("theirs"))) << "their snapshot has no list";
+    ASSERT_TRUE(theirs->setObject("theirs", "other"));
+    EXPECT_EQ(mine->objectForKey("list"), PlistValue(PlistArray{"mine"}));
+
+    std::optional<PlistValue> seen;
+    ASSERT_TRUE(
+        mine->modifyObject("list", [&](std::optional<PlistValue>& value) { seen = value; }));
+    EXPECT_EQ(seen, PlistValue(PlistArray{"mine", "theirs"}));
+    EXPECT_EQ(mine->objectForKey("other"), PlistValue("theirs")) << "a modify refreshes";
+
+    ASSERT_TRUE(
+        mine->modifyObject("list", [](std::optional<PlistValue>& value) { value.reset(); }));
+    EXPECT_EQ(this->open()->objectForKey("list"), std::nullopt) << "left none: removed";
+    ASSERT_TRUE(
+        mine->modifyObject("absent", [&](std::optional<PlistValue>& value) { seen = value; }));
+    EXPECT_EQ(seen, std::nullopt);
+
+    EXPECT_THROW((void)mine->modifyObject("other",
+                                          [](std::optional<PlistValue>& value) {
+                                              value = "changed";
+                                              throw std::runtime_error("refused");
+                                          }),
+                 std::runtime_error);
+    EXPECT_EQ(this->open()->objectForKey("other"), PlistValue("theirs"))
+        << "a throw writes nothing";
+}
+
+TYPED_TEST(SettingsSuiteContract, RemoveIfEqualRemovesOnlyTheValueStillStored) {
+    const PlistValue first = PlistDictionary{{"id", "A"}, {"paths", PlistArray{"/a"}}};
+    const PlistValue second = PlistDictionary{{"id", "B"}, {"paths", PlistArray{"/a"}}};
+    auto mine = this->open(), theirs = this->open();
+    EXPECT_EQ(mine->removeObjectIfEqual("record", first), false) << "missing";
+
+    ASSERT_TRUE(mine->setObject(first, "record"));
+    ASSERT_TRUE(theirs->setObject(second, "record"));
+    EXPECT_EQ(mine->objectForKey("record"), first) << "an old snapshot";
+    EXPECT_EQ(mine->removeObjectIfEqual("record", first), false) << "replaced meanwhile";
+    EXPECT_EQ(mine->objectForKey("record"), second);
+    EXPECT_EQ(this->open()->objectForKey("record"), second);
+
+    EXPECT_EQ(mine->removeObjectIfEqual("record", second), true);
+    EXPECT_EQ(mine->objectForKey("record"), std::nullopt);
+    EXPECT_EQ(this->open()->objectForKey("record"), std::nullopt);
+}
+
 TYPED_TEST(SettingsSuiteContract, HelpersReadFlagsAndDictionariesOnly) {
     const PlistDictionary options{{"copyPath", true}};
     const PlistValue on[] = {true, -1, 0.5, UINT64_MAX};
@@ -111,6 +168,12 @@ TYPED_TEST(SettingsSuiteContract, HelpersReadFlagsAndDictionariesOnly) {
 }
 
 TYPED_TEST(SettingsSuiteContract, UnavailableSettingsOpenNoSuite) {
+    this->traits_.makeUnavailable();
+    EXPECT_EQ(this->traits_.provider.openSuite(kSuite), nullptr);
+}
+
+TYPED_TEST(SettingsSuiteContract, SettingsThatBecomeUnavailableOpenNoSuite) {
+    ASSERT_TRUE(this->open()->setObject(true, "appIsRunning"));
     this->traits_.makeUnavailable();
     EXPECT_EQ(this->traits_.provider.openSuite(kSuite), nullptr);
 }

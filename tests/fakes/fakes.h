@@ -20,6 +20,7 @@
 #include "platform/uuid.h"
 #include "platform/workspace.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -94,6 +95,13 @@ class FakeSettingsProvider::Suite final : public SettingsSuite {
         snapshot_ = owner_.store(name_);
         return true;
     }
+    Expected<void> modifyObject(std::string_view key, const Modification& change) override {
+        owner_.record("settings.modifyObject " + std::string(key));
+        PlistDictionary& store = owner_.store(name_);
+        applyModification(store, key, change);
+        snapshot_ = store;
+        return {};
+    }
 
   private:
     template <class Change> Expected<void> update(Change&& change) {
@@ -130,7 +138,9 @@ class FakeAppGroupContainers final : public AppGroupContainers, Recorder {
 };
 
 /// The real POSIX file manager, recording each call; `setExists` makes
-/// `fileExists` answer for a chosen path (an application this machine lacks).
+/// `fileExists` answer for a chosen path (an application this machine lacks),
+/// and `setBeforeMove` runs a test's step just before each move (another
+/// process acting meanwhile).
 class RecordingFileManager final : public FileManager, Recorder {
   public:
     using Recorder::Recorder;
@@ -142,6 +152,8 @@ class RecordingFileManager final : public FileManager, Recorder {
     }
     Expected<void> moveItem(const FileURL& from, const FileURL& to) override {
         record("files.moveItem " + from.path() + " -> " + to.path());
+        if (beforeMove_)
+            beforeMove_(from, to);
         return inner_.moveItem(from, to);
     }
     Expected<void> createFileAtomically(const FileURL& url, std::string_view contents) override {
@@ -153,9 +165,13 @@ class RecordingFileManager final : public FileManager, Recorder {
         return inner_.readPropertyListDictionary(url);
     }
     void setExists(std::string path, bool exists) { answers_[std::move(path)] = exists; }
+    void setBeforeMove(std::function<void(const FileURL& from, const FileURL& to)> step) {
+        beforeMove_ = std::move(step);
+    }
 
   private:
-    PosixFileManager inner_{std::make_shared<PlistFileCache>()};
+    PosixFileManager inner_;
+    std::function<void(const FileURL&, const FileURL&)> beforeMove_;
     std::map<std::string, bool, std::less<>> answers_;
 };
 
@@ -209,7 +225,8 @@ class FakeSecurityScope final : public SecurityScope, Recorder {
     std::map<std::string, int> accessCounts_;
 };
 
-/// Records posts and observers; delivers nothing.
+/// Records posts with their user info and keeps its observers; nothing is
+/// delivered until a test calls `deliver`.
 class FakeNotificationCenter final : public NotificationCenter, Recorder {
   public:
     using Recorder::Recorder;
@@ -218,30 +235,50 @@ class FakeNotificationCenter final : public NotificationCenter, Recorder {
         record("notifications.post " + std::string(name));
         posted_.push_back(Notification{std::string(name), userInfo});
     }
-    ObserverId addObserver(std::string name, Handler) override {
+    ObserverId addObserver(std::string name, Handler handler) override {
         record("notifications.addObserver " + name);
+        observers_.emplace(nextId_, std::pair{std::move(name), std::move(handler)});
         return nextId_++;
     }
-    void removeObserver(ObserverId) override { record("notifications.removeObserver"); }
+    void removeObserver(ObserverId id) override {
+        record("notifications.removeObserver");
+        observers_.erase(id);
+    }
+
+    /// Calls the observers of `notification`'s name and those of every name,
+    /// as a notification from another process would; returns how many.
+    std::size_t deliver(const Notification& notification) {
+        std::vector<Handler> matching;
+        for (const auto& [id, observer] : observers_)
+            if (observer.first.empty() || observer.first == notification.name)
+                matching.push_back(observer.second);
+        for (const Handler& handler : matching)
+            handler(notification);
+        return matching.size();
+    }
+    std::size_t observerCount() const { return observers_.size(); }
 
     /// Every notification posted, in order.
     const std::vector<Notification>& posted() const { return posted_; }
 
   private:
     ObserverId nextId_ = 1;
+    std::map<ObserverId, std::pair<std::string, Handler>> observers_;
     std::vector<Notification> posted_;
 };
 
-/// Records what is scheduled; no timer fires, and queued tasks wait until
-/// the test runs them.
+/// Keeps the timers it schedules, which fire only when a test calls
+/// `fireTimers`; queued tasks wait until the test runs them.
 class FakeScheduler final : public Scheduler, Recorder {
   public:
     using Recorder::Recorder;
 
     std::unique_ptr<Timer> scheduleRepeatingTimer(std::chrono::milliseconds interval,
-                                                  std::function<void()>) override {
+                                                  std::function<void()> block) override {
         record("scheduler.scheduleRepeatingTimer " + std::to_string(interval.count()) + "ms");
-        return std::make_unique<IdleTimer>();
+        auto state = std::make_shared<TimerState>(TimerState{std::move(block), true});
+        timers_.push_back(state);
+        return std::make_unique<FakeTimer>(std::move(state));
     }
     void postToMainQueue(std::function<void()> task) override {
         record("scheduler.postToMainQueue");
@@ -260,13 +297,41 @@ class FakeScheduler final : public Scheduler, Recorder {
         return ran;
     }
 
+    /// One tick of every timer still valid, in the order they were made;
+    /// returns how many fired. Invalidated and destroyed timers are dropped.
+    std::size_t fireTimers() {
+        std::erase_if(timers_, [](const auto& state) { return !state->valid; });
+        std::vector<std::shared_ptr<TimerState>> due = timers_;
+        std::size_t fired = 0;
+        for (const auto& state : due) {
+            if (state->valid) {
+                state->block();
+                ++fired;
+            }
+        }
+        return fired;
+    }
+    /// The timers that would still fire.
+    std::size_t validTimerCount() const {
+        return static_cast<std::size_t>(
+            std::ranges::count_if(timers_, [](const auto& state) { return state->valid; }));
+    }
+
   private:
     std::vector<std::function<void()>> queued_;
-    struct IdleTimer final : Timer {
-        void invalidate() override { valid = false; }
-        bool isValid() const override { return valid; }
-        bool valid = true;
+    struct TimerState {
+        std::function<void()> block;
+        bool valid;
     };
+    /// Stops firing when invalidated or destroyed, as every timer must.
+    struct FakeTimer final : Timer {
+        explicit FakeTimer(std::shared_ptr<TimerState> state) : state(std::move(state)) {}
+        ~FakeTimer() override { invalidate(); }
+        void invalidate() override { state->valid = false; }
+        bool isValid() const override { return state->valid; }
+        std::shared_ptr<TimerState> state;
+    };
+    std::vector<std::shared_ptr<TimerState>> timers_;
 };
 
 /// A controller whose target and selection the test sets (none at first),

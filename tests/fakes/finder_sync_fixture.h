@@ -36,6 +36,12 @@ class FinderSyncFixture : public ::testing::Test {
         settings.store(contract::kAppGroupId).set(std::move(key), std::move(value));
     }
 
+    /// The value under `key` in the shared settings suite, or none.
+    std::optional<PlistValue> sharedValue(std::string_view key) {
+        const PlistValue* value = settings.store(contract::kAppGroupId).find(key);
+        return value ? std::optional(*value) : std::nullopt;
+    }
+
     /// Makes `folder` a granted folder: a bookmark that resolves to it, added
     /// under `key` to the suite's bookmark map.
     void grantFolder(const std::string& key, const FileURL& folder, bool stale = false) {

@@ -10,6 +10,7 @@
 #include <giomm/init.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -28,6 +29,12 @@ using testing::TempDir;
 namespace fs = std::filesystem;
 
 const std::string kSuite(contract::kAppGroupId);
+
+std::string toUpper(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
 
 // "options a=true b=1" -> {"options", "a=true", "b=1"}
 std::vector<std::string> words(std::string_view line) {
@@ -151,6 +158,53 @@ TEST_F(CompanionTool, GrantStoresResolvableBookmarksAndRevokeRemovesOne) {
     EXPECT_EQ(companion({"grant", dir / "absent"}).exitStatus, 1);
 }
 
+// Each grant edits the one "securedDirectories" dictionary; two companions
+// granting at the same moment must both find their entry kept.
+TEST_F(CompanionTool, TwoGrantLoopsSideBySideKeepEveryEntry) {
+    fs::create_directories(dir / "granted");
+    constexpr int kEach = 40;
+    auto loop = [&](const std::string& prefix) {
+        return std::make_unique<Process>(
+            std::vector<std::string>{"sh", "-c",
+                                     "for i in $(seq " + std::to_string(kEach) +
+                                         "); do \"$0\" grant \"$1\" --key \"$2$i\" || exit 1; done",
+                                     CORVANE_COMPANION, dir / "granted", prefix},
+            env);
+    };
+    auto first = loop("a"), second = loop("b");
+    EXPECT_EQ(first->wait(60s), 0) << first->output(Stream::Stderr);
+    EXPECT_EQ(second->wait(60s), 0) << second->output(Stream::Stderr);
+
+    auto map = suite()->dictionaryForKey(contract::kSecuredDirectoriesKey);
+    ASSERT_TRUE(map);
+    EXPECT_EQ(map->size(), 2u * kEach);
+    for (const char* prefix : {"a", "b"})
+        for (int i = 1; i <= kEach; ++i)
+            EXPECT_TRUE(map->contains(prefix + std::to_string(i))) << prefix << i;
+}
+
+TEST_F(CompanionTool, ExecuteStoresTheRecordTheExtensionPolls) {
+    fs::create_directories(dir / "d");
+    auto result = companion({"execute", "--id", "R1", "--base", "", "--", dir / "d/b.txt",
+                             dir / "d/../d/a.txt", "--via"});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    // After "--" an option's name is a path, relative to the current folder.
+    const PlistValue expected =
+        PlistDictionary{{"id", "R1"},
+                        {"baseName", ""},
+                        {"paths", PlistArray{dir / "d/b.txt", dir / "d/a.txt",
+                                             (fs::current_path() / "--via").native()}}};
+    EXPECT_EQ(suite()->objectForKey(contract::kBatchRenameExecuteKey), expected);
+
+    ASSERT_EQ(companion({"execute", "--base", "Photo", "--via", "record", dir / "x"}).exitStatus,
+              0);
+    auto record = suite()->dictionaryForKey(contract::kBatchRenameExecuteKey);
+    ASSERT_TRUE(record && record->find("id") && record->find("id")->isString());
+    const std::string& id = record->find("id")->asString();
+    EXPECT_EQ(id.size(), 36u);
+    EXPECT_EQ(id, toUpper(id)) << "a fresh upper-case UUID";
+}
+
 TEST_F(CompanionTool, ReadPrintsTheStoredValueAsJson) {
     const PlistDictionary stored{{"z", true},
                                  {"a", PlistArray{1, -2.5, 3.0, UINT64_MAX}},
@@ -186,15 +240,18 @@ TEST_P(UsageErrors, ExitTwoWithTheUsage) {
 }
 
 // Strings that are not UTF-8 where a key, value, path or name must be text.
-INSTANTIATE_TEST_SUITE_P(Companion, UsageErrors,
-                         ::testing::Values("", "bogus", "running", "running maybe",
-                                           "options noEquals", "options =value",
-                                           "options --clear a=true", "options --files a=true",
-                                           "options \xFF=true", "options label=\xC3\x28", "grant",
-                                           "grant /tmp --key", "grant /tmp/\xFF", "revoke", "read",
-                                           "read a b", "read \xFF", "listen --count 0",
-                                           "listen --count -1", "listen --timeout soon",
-                                           "listen --timeout", "listen \xFF"));
+INSTANTIATE_TEST_SUITE_P(
+    Companion, UsageErrors,
+    ::testing::Values("", "bogus", "running", "running maybe", "options noEquals", "options =value",
+                      "options --clear a=true", "options --files a=true", "options \xFF=true",
+                      "options label=\xC3\x28", "grant", "grant /tmp --key", "grant /tmp/\xFF",
+                      "revoke", "read", "read a b", "read \xFF", "listen --count 0",
+                      "listen --count -1", "listen --timeout soon", "listen --timeout",
+                      "listen \xFF", "execute", "execute /tmp/a", "execute --base",
+                      "execute --base B", "execute --base B --via pigeon /tmp/a",
+                      "execute --base B --via notification --id X /tmp/a",
+                      "execute --base \xFF /tmp/a", "execute --base B /tmp/\xFF",
+                      "execute --bogus"));
 
 TEST_F(CompanionTool, AContainerRootThatIsAFileFailsEveryCommandWithExitOne) {
     std::ofstream(root()) << "not a folder";

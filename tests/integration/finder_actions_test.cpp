@@ -31,13 +31,25 @@ bool waitForFile(const std::string& path, std::chrono::milliseconds timeout = 10
     return true;
 }
 
+/// `read KEY` of the companion once it prints something other than `previous`.
+std::string readChanged(const Environment& env, const std::string& key,
+                        const std::string& previous) {
+    for (auto deadline = std::chrono::steady_clock::now() + 10s;
+         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(50ms)) {
+        if (std::string now = runCommand({CORVANE_COMPANION, "read", key}, env).out;
+            now != previous)
+            return now;
+    }
+    return previous;
+}
+
 class FinderActionsEndToEnd : public ::testing::Test {
   protected:
     /// Starts the extension with `env` as it is then, the companion running.
     void startExtension() {
         companion({"running", "on"});
         companion({"options", "newTextFile=true", "newTerminalHere=true", "copyPath=true",
-                   "toggleHiddenFiles=true", "openInVSCode=true"});
+                   "batchRename=true", "toggleHiddenFiles=true", "openInVSCode=true"});
         extension = std::make_unique<Process>(std::vector<std::string>{CORVANE_FINDERSYNC}, env);
         for (int attempt = 0; attempt < 200; ++attempt) {
             if (finder({"menu"}).exitStatus == 0)
@@ -80,6 +92,12 @@ class FinderActionsEndToEnd : public ::testing::Test {
                                                   env);
         EXPECT_TRUE(listener->waitForLine("listening", 10s, Stream::Stderr));
         return listener;
+    }
+    /// The line a listener printed for its one notification.
+    static std::string heard(Process& listener) {
+        EXPECT_EQ(listener.wait(15s), 0) << listener.output(Stream::Stderr);
+        auto lines = listener.lines();
+        return lines.empty() ? "" : lines.front();
     }
     /// An executable script in the temporary folder.
     std::string script(const std::string& name, const std::string& body) {
@@ -240,6 +258,55 @@ TEST_F(FinderActionsEndToEnd, TheToggleReachesTheCompanion) {
     ASSERT_EQ(listener->wait(10s), 0) << listener->output(Stream::Stderr);
     EXPECT_EQ(listener->lines(),
               std::vector<std::string>{R"({"name": "Corvane.HiddenFilesToggle", "userInfo": {}})"});
+}
+
+// "Batch Rename" sends the request; the companion answers once by record
+// and once by notification, and the files are renamed on disk.
+TEST_F(FinderActionsEndToEnd, BatchRenameRoundTripByRecordAndByNotification) {
+    startExtension();
+    const std::string folder = dir.makeFolder("photos").path();
+    auto file = [&](const std::string& name) { return folder + "/" + name; };
+    for (const char* name : {"b.txt", "a.txt", "c.txt", "d.txt"})
+        std::ofstream(file(name)) << name;
+    auto request = listen("Corvane.BatchRenameRequest");
+    CommandResult chosen =
+        runCommand({CORVANE_FINDER, "choose", "Batch Rename", file("b.txt"), file("a.txt")}, env);
+    ASSERT_EQ(chosen.exitStatus, 0) << chosen.err;
+    const std::string paths = "[\"" + file("b.txt") + "\", \"" + file("a.txt") + "\"]";
+    EXPECT_EQ(heard(*request),
+              "{\"name\": \"Corvane.BatchRenameRequest\", \"userInfo\": {\"paths\": " + paths +
+                  "}}");
+    const std::string record =
+        runCommand({CORVANE_COMPANION, "read", "batchRenameRequest"}, env).out;
+    EXPECT_NE(record.find("\"paths\": " + paths + ", \"isError\": false, \"message\": \"\"}"),
+              std::string::npos)
+        << record;
+
+    // By record: the poll timer finds it within half a second.
+    companion({"execute", "--base", "Photo", file("b.txt"), file("missing.txt"), file("a.txt")});
+    std::string result = readChanged(env, "batchRenameResult", "null\n");
+    EXPECT_NE(result.find("\"successCount\": 2, \"failures\": [\"missing.txt\"]}"),
+              std::string::npos)
+        << result;
+    EXPECT_TRUE(fs::exists(file("Photo1.txt")) && fs::exists(file("Photo2.txt")));
+    EXPECT_EQ(runCommand({CORVANE_COMPANION, "read", "batchRenameExecuteRequest"}, env).out,
+              "null\n");
+
+    // By notification: the result comes back as a notification and a record.
+    auto answer = listen("Corvane.BatchRenameResult");
+    companion(
+        {"execute", "--via", "notification", "--base", "Photo", file("d.txt"), file("c.txt")});
+    EXPECT_EQ(heard(*answer), "{\"name\": \"Corvane.BatchRenameResult\", \"userInfo\": "
+                              "{\"successCount\": 2, \"failures\": []}}");
+    result = readChanged(env, "batchRenameResult", result);
+    EXPECT_NE(result.find("\"successCount\": 2, \"failures\": []}"), std::string::npos) << result;
+    // Each batch counts from 1; the names the first one took are kept.
+    const std::pair<const char*, const char*> kept[] = {{"Photo1.txt", "a.txt"},
+                                                        {"Photo2.txt", "b.txt"},
+                                                        {"Photo1 (1).txt", "c.txt"},
+                                                        {"Photo2 (1).txt", "d.txt"}};
+    for (const auto& [name, contents] : kept)
+        EXPECT_EQ(readText(file(name)), contents) << name;
 }
 
 } // namespace

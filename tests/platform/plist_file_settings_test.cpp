@@ -69,9 +69,11 @@ TEST_F(SettingsFileTest, ReadsAnXmlFileAndWritesItBackBinaryWithItsKeys) {
               (PlistDictionary{{"appIsRunning", true}, {"big", UINT64_MAX}, {"mine", 2}}));
 }
 
+// Each writer stores keys of its own and adds entries to one shared
+// dictionary; a read-modify-write must not lose the other's entries.
 TEST_F(SettingsFileTest, TwoProcessesWritingAtOnceLoseNoKey) {
     ASSERT_TRUE(open());
-    constexpr int kKeys = 200;
+    constexpr int kKeys = 100;
     auto key = [](int writer, int i) {
         return "w" + std::to_string(writer) + "-" + std::to_string(i);
     };
@@ -87,8 +89,14 @@ TEST_F(SettingsFileTest, TwoProcessesWritingAtOnceLoseNoKey) {
             (void)!::read(gate[0], &byte, 1); // returns when the parent closes the gate
             auto suite = open();
             bool ok = suite != nullptr;
-            for (int i = 0; suite && i < kKeys; ++i)
+            for (int i = 0; suite && i < kKeys; ++i) {
                 ok = suite->setObject(i, key(writer, i)) && ok;
+                ok = suite->modifyObject("shared", [&](std::optional<PlistValue>& value) {
+                    if (!value)
+                        value = PlistDictionary{};
+                    value->asDictionary().set(key(writer, i), i);
+                }) && ok;
+            }
             ::_exit(ok ? 0 : 1);
         }
         children.push_back(pid);
@@ -102,10 +110,16 @@ TEST_F(SettingsFileTest, TwoProcessesWritingAtOnceLoseNoKey) {
     }
 
     PlistDictionary stored = fileContents();
-    EXPECT_EQ(stored.size(), 2u * kKeys);
-    for (int writer = 0; writer < 2; ++writer)
-        for (int i = 0; i < kKeys; ++i)
+    ASSERT_TRUE(stored.contains("shared") && stored.find("shared")->isDictionary());
+    const PlistDictionary& shared = stored.find("shared")->asDictionary();
+    EXPECT_EQ(stored.size(), 2u * kKeys + 1);
+    EXPECT_EQ(shared.size(), 2u * kKeys);
+    for (int writer = 0; writer < 2; ++writer) {
+        for (int i = 0; i < kKeys; ++i) {
             EXPECT_TRUE(stored.contains(key(writer, i))) << key(writer, i);
+            EXPECT_TRUE(shared.contains(key(writer, i))) << "shared " << key(writer, i);
+        }
+    }
 }
 
 TEST_F(SettingsFileTest, ReadersAndAKilledWriterOnlyEverSeeWholeFiles) {
@@ -170,6 +184,27 @@ TEST_F(SettingsFileTest, FailedWriteReportsReadableTextAndKeepsTheFile) {
     ASSERT_FALSE(blocked);
     EXPECT_NE(blocked.error().description.find("Is a directory"), std::string::npos)
         << blocked.error().description;
+    bool called = false;
+    EXPECT_FALSE(suite->modifyObject("kept", [&](std::optional<PlistValue>&) { called = true; }));
+    EXPECT_FALSE(called) << "a store that cannot be read is not offered for a change";
+}
+
+TEST_F(SettingsFileTest, ModifyThatChangesNothingLeavesTheFileAlone) {
+    auto suite = open();
+    ASSERT_TRUE(suite->setObject(1, "kept"));
+    struct stat before {};
+    ASSERT_EQ(::stat(suiteFile().c_str(), &before), 0);
+    ASSERT_TRUE(suite->modifyObject("kept", [](std::optional<PlistValue>& value) { value = 1; }));
+    ASSERT_TRUE(suite->removeObjectIfEqual("kept", 2));
+    struct stat after {};
+    ASSERT_EQ(::stat(suiteFile().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the file was replaced";
+
+    // Nor is an unreadable file set aside when nothing is to be written.
+    writeBytes(suiteFile(), "not a property list");
+    ASSERT_TRUE(open()->modifyObject("kept", [](std::optional<PlistValue>&) {}));
+    EXPECT_TRUE(entriesContaining(".unreadable-").empty());
+    EXPECT_EQ(readBytes(suiteFile()), "not a property list");
 }
 
 // Each file holds no settings dictionary; they are written one after another,

@@ -33,6 +33,9 @@ TEST(CharacterPrefix, MatchesPerUserPerceivedCharacterAndBytesWhenNotUtf8) {
         {"emoji ZWJ sequence", "/\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9", "/\xF0\x9F\x91\xA8",
          false},
         {"CR LF is one character", "/a\r\n", "/a\r", false},
+        {"CR then another character", "/a\rb", "/a\r", true},
+        // U+212A KELVIN SIGN is canonically "K".
+        {"ASCII prefix, equivalent text that is not ASCII", "/\xE2\x84\xAA/x", "/K", true},
         {"invalid text, bytes", "/data/\xFF\xFE/x", "/data/\xFF\xFE", true},
         {"invalid prefix, bytes", "/data/\xFFz", "/data/\xFE", false},
         {"overlong encoding is invalid", "/\xC0\xAF/x", "/\xC0\xAF", true},
@@ -42,6 +45,30 @@ TEST(CharacterPrefix, MatchesPerUserPerceivedCharacterAndBytesWhenNotUtf8) {
     };
     for (const auto& [name, text, prefix, expected] : cases)
         EXPECT_EQ(hasCharacterPrefix(text, prefix), expected) << name;
+}
+
+TEST(CanonicalOrder, ComparesComposedScalarsThenBytesWhenNotUtf8) {
+    // Each row sorts strictly before the next.
+    const std::string ascending[] = {
+        "/d/IMG10.jpg", // digits are not read as numbers
+        "/d/IMG2.jpg",
+        "/d/Zebra.txt", // upper case before lower case: no folding
+        "/d/a",
+        "/d/a.txt", // a prefix first
+        "/d/a\xFF", // not UTF-8: by its bytes, among the others
+        "/d/b",
+        "/d/e\xCC\x81z",               // decomposed é (U+00E9 once composed) ...
+        "/d/\xC3\xA9\xF0\x9F\x98\x80", // ... before é + U+1F600
+        "/d/\xEF\xBC\xA1",             // U+FF21 before U+1F600 although UTF-16 would differ
+        "/d/\xF0\x9F\x98\x80",
+        "/d/\xFF",
+    };
+    for (std::size_t i = 0; i + 1 < std::size(ascending); ++i)
+        EXPECT_LT(canonicalOrderKey(ascending[i]), canonicalOrderKey(ascending[i + 1]))
+            << ascending[i] << " | " << ascending[i + 1];
+    EXPECT_EQ(canonicalOrderKey("/caf\xC3\xA9"), canonicalOrderKey("/cafe\xCC\x81"))
+        << "canonically equivalent";
+    EXPECT_EQ(canonicalOrderKey("/a\0e\xCC\x81"s), "/a\0\xC3\xA9"s) << "past a NUL byte";
 }
 
 } // namespace

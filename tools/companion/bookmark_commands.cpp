@@ -43,10 +43,11 @@ Outcome<> grant(Arguments args) {
     auto suite = openSharedSuite();
     if (!suite)
         return propagate(suite);
-    PlistDictionary directories =
-        (*suite)->dictionaryForKey(contract::kSecuredDirectoriesKey).value_or(PlistDictionary{});
-    directories.set(std::move(*label), PlistData{std::move(*bookmark)});
-    return store(**suite, contract::kSecuredDirectoriesKey, directories);
+    return modify(**suite, contract::kSecuredDirectoriesKey, [&](std::optional<PlistValue>& map) {
+        if (!map || !map->isDictionary())
+            map = PlistDictionary{};
+        map->asDictionary().set(*label, PlistData{*bookmark});
+    });
 }
 
 Outcome<> revoke(Arguments args) {
@@ -56,10 +57,16 @@ Outcome<> revoke(Arguments args) {
     auto suite = openSharedSuite();
     if (!suite)
         return propagate(suite);
-    auto directories = (*suite)->dictionaryForKey(contract::kSecuredDirectoriesKey);
-    if (!directories || !directories->remove(*key))
+    bool removed = false;
+    auto revoked =
+        modify(**suite, contract::kSecuredDirectoriesKey, [&](std::optional<PlistValue>& map) {
+            removed = map && map->isDictionary() && map->asDictionary().remove(*key);
+        });
+    if (!revoked)
+        return revoked;
+    if (!removed)
         return failure("no secured directory is stored under \"" + *key + "\"");
-    return store(**suite, contract::kSecuredDirectoriesKey, *directories);
+    return {};
 }
 
 } // namespace corvane::tools::companion

@@ -30,4 +30,11 @@ Outcome<> revoke(Arguments args);
 /// notification of the names (all, when none are given) as a JSON line.
 Outcome<> listen(Arguments args);
 
+// execute_command.cpp: the companion app's answer to a batch-rename request.
+
+/// `execute --base NAME [--via notification|record] [--id ID] PATH...`: asks
+/// the extension to rename the PATHs, by the stored execute record (with ID,
+/// else a fresh id) or by the execute notification.
+Outcome<> execute(Arguments args);
+
 } // namespace corvane::tools::companion

@@ -1,12 +1,12 @@
 #include "platform/linux/dbus_notification_center.h"
 #include "tools/companion/commands.h"
+#include "tools/companion/session_bus.h"
 #include "tools/plist_json.h"
 
 #include <glib-unix.h>
 #include <glib.h>
 
 #include <giomm/dbusconnection.h>
-#include <giomm/init.h>
 #include <glibmm/main.h>
 
 #include <cmath>
@@ -104,14 +104,10 @@ Outcome<> listen(Arguments args) {
         return propagate(options);
     state.options = std::move(*options);
 
-    Gio::init();
-    Glib::RefPtr<Gio::DBus::Connection> connection;
-    try {
-        connection = Gio::DBus::Connection::get_sync(Gio::DBus::BusType::SESSION);
-    } catch (const Glib::Error& error) {
-        return failure("cannot connect to the session bus: " + std::string(error.what()));
-    }
-    connection->set_exit_on_close(false);
+    auto bus = connectToSessionBus();
+    if (!bus)
+        return propagate(bus);
+    Glib::RefPtr<Gio::DBus::Connection> connection = std::move(*bus);
     state.loop = Glib::MainLoop::create();
 
     DBusNotificationCenter center(connection);

@@ -1,6 +1,7 @@
 // corvane-companion: plays the companion app. Writes the shared settings the
 // extension reads (running flag, menu options, secured directories), reads
-// them back as JSON, and listens to the extension's distributed notifications.
+// them back as JSON, listens to the extension's distributed notifications,
+// and answers batch-rename requests.
 
 #include "tools/companion/commands.h"
 
@@ -15,6 +16,8 @@ constexpr Command kCommands[] = {
     {"revoke", "revoke KEY", companion::revoke},
     {"read", "read KEY", companion::read},
     {"listen", "listen [--count N] [--timeout SECONDS] [NAME...]", companion::listen},
+    {"execute", "execute --base NAME [--via notification|record] [--id ID] PATH...",
+     companion::execute},
 };
 
 } // namespace

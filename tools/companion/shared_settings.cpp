@@ -43,6 +43,15 @@ Outcome<> erase(SettingsSuite& suite, std::string_view key) {
     return {};
 }
 
+Outcome<> modify(SettingsSuite& suite, std::string_view key,
+                 const SettingsSuite::Modification& change) {
+    if (auto modified = suite.modifyObject(key, change); !modified)
+        return failure("cannot write \"" + std::string(key) +
+                       "\": " + modified.error().description);
+    suite.synchronize();
+    return {};
+}
+
 Outcome<std::string> onlyKey(std::string_view command, Arguments args) {
     if (args.size() != 1)
         return usageError(std::string(command) + " takes one KEY");

@@ -24,6 +24,11 @@ Outcome<std::unique_ptr<SettingsSuite>> openSharedSuite();
 Outcome<> store(SettingsSuite& suite, std::string_view key, const PlistValue& value);
 /// Removes `key` and synchronizes.
 Outcome<> erase(SettingsSuite& suite, std::string_view key);
+/// Edits the value under `key` as the file holds it now, under the suite's
+/// lock (`SettingsSuite::modifyObject`), and synchronizes; two companions
+/// editing one dictionary at once keep both their changes.
+Outcome<> modify(SettingsSuite& suite, std::string_view key,
+                 const SettingsSuite::Modification& change);
 
 /// The one KEY that `command` takes, as text.
 Outcome<std::string> onlyKey(std::string_view command, Arguments args);

@@ -1,0 +1,156 @@
+// Batch renames and the execute channel's poll timer on the real Linux
+// services:
+// - performBatchRename of 10,000 files in one folder, against the floor of
+//   the same existence tests and no-replace renames in the same order;
+// - one idle tick (no execute record stored), against the floor of reading
+//   the settings file once, and the process's resident memory over 10,000
+//   idle ticks.
+
+#include "bench/realistic_finder_sync.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace corvane;
+namespace fs = std::filesystem;
+
+constexpr int kFiles = 10'000;
+
+/// Where the files are renamed: outside the granted folders (argument 0) or
+/// inside one (1), where each move also runs inside security-scoped access.
+std::string renameFolder(bench::RealisticFinderSync& world, const benchmark::State& state) {
+    return state.range(0) == 0 ? world.settings().dir() + "/photos"
+                               : world.settings().dir() + "/granted/Project 3/photos";
+}
+
+/// A fresh folder of `kFiles` empty files "IMG_<n>.jpg", listed in the
+/// folder's own order, as a selection comes.
+std::vector<FileURL> makeFiles(const std::string& folder) {
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string path = folder + "/IMG_" + std::to_string(i) + ".jpg";
+        ::close(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    }
+    std::vector<FileURL> items;
+    for (const auto& entry : fs::directory_iterator(folder))
+        items.push_back(FileURL::fromPath(entry.path().native()));
+    return items;
+}
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+/// The floor of one batch: the engine's existence tests and no-replace
+/// renames of `items`, in its order and with its names worked out beforehand.
+double floorMilliseconds(const std::vector<FileURL>& items, const std::string& folder) {
+    std::vector<std::pair<std::string, std::string>> moves;
+    std::int64_t number = 1;
+    for (const FileURL& item : sortedForRenaming(items))
+        moves.emplace_back(item.path(), folder + "/" + renameTargetName("Photo", number++, "jpg"));
+    const auto start = Clock::now();
+    for (const auto& [from, to] : moves) {
+        struct stat st {};
+        benchmark::DoNotOptimize(::lstat(to.c_str(), &st));
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0)
+            return -1;
+    }
+    return millisecondsSince(start);
+}
+
+// Each iteration renames one fresh folder with the engine and another with
+// the floor's bare calls, one right after the other, so that both see the
+// same load on the machine; the time shown is the engine's.
+void BM_PerformBatchRename(benchmark::State& state) {
+    bench::RealisticFinderSync world(bench::OptionsIn::SharedSettings);
+    const std::string folder = renameFolder(world, state);
+    double engine = 0, floor = 0;
+    for (auto _ : state) {
+        std::vector<FileURL> items = makeFiles(folder);
+        const auto start = Clock::now();
+        BatchRenameOutcome outcome = world.finderSync().performBatchRename(items, "Photo", 1);
+        const double engineMs = millisecondsSince(start);
+        const double floorMs = floorMilliseconds(makeFiles(folder), folder);
+        if (outcome.successCount != kFiles || floorMs < 0)
+            state.SkipWithError("not every file was renamed");
+        state.SetIterationTime(engineMs / 1000);
+        engine += engineMs;
+        floor += floorMs;
+    }
+    state.counters["floor_ms"] = floor / static_cast<double>(state.iterations());
+    state.counters["ratio"] = engine / floor;
+}
+
+BENCHMARK(BM_PerformBatchRename)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(8)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Rounds of 1,000 idle ticks (no execute record stored) alternate with
+// rounds of 1,000 reads of the settings file's bytes; the time shown is a
+// tick's.
+void BM_IdleTick(benchmark::State& state) {
+    bench::RealisticFinderSync world(bench::OptionsIn::SharedSettings);
+    const std::vector<std::string> suiteFile{world.files().front()};
+    constexpr int kRound = 1'000;
+    double ticks = 0, reads = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        for (int i = 0; i < kRound; ++i)
+            world.finderSync().checkPendingBatchRenameExecute();
+        const double tickMs = millisecondsSince(start);
+        start = Clock::now();
+        for (int i = 0; i < kRound; ++i)
+            bench::readBytesOf(suiteFile);
+        reads += millisecondsSince(start);
+        ticks += tickMs;
+        state.SetIterationTime(tickMs / 1000 / kRound);
+    }
+    state.counters["floor_us"] = reads * 1000 / kRound / static_cast<double>(state.iterations());
+    state.counters["ratio"] = ticks / reads;
+}
+
+BENCHMARK(BM_IdleTick)->Iterations(40)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+/// The resident set size, from /proc/self/status.
+double residentKiB() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("VmRSS:"))
+            return std::stod(line.substr(6));
+    return 0;
+}
+
+// Resident memory before and after 10,000 idle ticks, after 1,000 to warm
+// up: the counters show the growth, which should stay at zero.
+void BM_IdleTicksResidentMemory(benchmark::State& state) {
+    bench::RealisticFinderSync world(bench::OptionsIn::SharedSettings);
+    for (int i = 0; i < 1'000; ++i)
+        world.finderSync().checkPendingBatchRenameExecute();
+    const double before = residentKiB();
+    for (auto _ : state)
+        for (int i = 0; i < 10'000; ++i)
+            world.finderSync().checkPendingBatchRenameExecute();
+    const double after = residentKiB();
+    state.counters["rssBefore_KiB"] = before;
+    state.counters["rssAfter_KiB"] = after;
+    state.counters["rssGrowth_KiB"] = after - before;
+}
+
+BENCHMARK(BM_IdleTicksResidentMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace

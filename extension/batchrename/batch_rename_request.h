@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/plist_value.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvane {
+
+/// The one message of a refused batch-rename request.
+inline constexpr std::string_view kTooFewItemsForBatchRename =
+    "Select at least two items in Finder to use Batch Rename.";
+
+/// Which form a batch-rename request takes.
+enum class BatchRenameRequestForm {
+    /// The selected paths, for the companion app's rename dialog.
+    Request,
+    /// An error message for the user instead.
+    Error,
+};
+
+/// The request notification's user info: { "paths": `paths` }.
+PlistDictionary batchRenameRequestUserInfo(const std::vector<std::string>& paths);
+
+/// The request record: "id", "paths", "isError" (true for the error form)
+/// and "message".
+PlistDictionary batchRenameRequestRecord(std::string id, const std::vector<std::string>& paths,
+                                         BatchRenameRequestForm form, std::string_view message);
+
+} // namespace corvane

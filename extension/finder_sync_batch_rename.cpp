@@ -1,0 +1,130 @@
+// The batch-rename round trip with the companion app: the request, the
+// renames, and the two channels that ask for them.
+
+#include "extension/batchrename/batch_rename_result.h"
+#include "extension/batchrename/execute_request.h"
+#include "extension/finder_sync.h"
+#include "platform/finder_sync_controller.h"
+#include "platform/settings.h"
+#include "platform/uuid.h"
+
+#include <chrono>
+
+namespace corvane {
+
+namespace {
+
+constexpr std::chrono::milliseconds kExecutePollInterval{500};
+
+std::vector<FileURL> itemURLs(const std::vector<std::string>& paths) {
+    std::vector<FileURL> urls;
+    urls.reserve(paths.size());
+    for (const std::string& path : paths)
+        urls.push_back(FileURL::fromPath(path));
+    return urls;
+}
+
+} // namespace
+
+void FinderSync::batchRenameItems() {
+    std::vector<FileURL> selected = services_.controller.selectedItemURLs();
+    if (selected.size() < 2) {
+        postBatchRenameError(kTooFewItemsForBatchRename);
+        return;
+    }
+    std::vector<std::string> paths;
+    paths.reserve(selected.size());
+    for (const FileURL& url : selected)
+        paths.push_back(url.path());
+    // The notification goes out before the record is stored.
+    services_.notifications.post(batchRenameNotificationName(), batchRenameRequestUserInfo(paths));
+    writeBatchRenameRequest(paths, BatchRenameRequestForm::Request, "");
+}
+
+void FinderSync::postBatchRenameError(std::string_view message) {
+    services_.notifications.post(batchRenameNotificationName(),
+                                 contract::errorFeedbackRecord(std::string(message)));
+    writeBatchRenameRequest({}, BatchRenameRequestForm::Error, message);
+}
+
+void FinderSync::writeBatchRenameRequest(const std::vector<std::string>& paths,
+                                         BatchRenameRequestForm form, std::string_view message) {
+    std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(appGroupId());
+    if (!suite)
+        return;
+    // A failed write leaves the companion app without a record, which it
+    // treats like a request that never came; there is no one else to tell.
+    (void)suite->setObject(
+        batchRenameRequestRecord(services_.uuids.makeUUIDString(), paths, form, message),
+        batchRenameRequestKey());
+    suite->synchronize();
+}
+
+BatchRenameOutcome FinderSync::performBatchRename(std::span<const FileURL> items,
+                                                  std::string_view baseName,
+                                                  std::int64_t startNumber) {
+    return renameEngine_.rename(items, baseName, startNumber, securedURLs_);
+}
+
+FileURL FinderSync::uniqueDestinationURL(const FileURL& folder, std::string_view name) {
+    return renameEngine_.uniqueDestinationURL(folder, name);
+}
+
+BatchRenameOutcome FinderSync::executeBatchRename(const ExecuteRequest& request) {
+    loadSecuredURLs();
+    loadMenuOptions();
+    return performBatchRename(itemURLs(request.paths), request.baseName, 1);
+}
+
+void FinderSync::handleBatchRenameExecute(const Notification& notification) {
+    std::optional<ExecuteRequest> request = readExecuteRequest(notification.userInfo);
+    if (!request)
+        return;
+    BatchRenameOutcome outcome = executeBatchRename(*request);
+    services_.notifications.post(batchRenameResultNotificationName(),
+                                 batchRenameResultUserInfo(outcome));
+    writeBatchRenameResult(outcome.successCount, outcome.failures);
+}
+
+void FinderSync::startBatchRenameExecuteTimer() {
+    if (batchRenameExecuteTimer_)
+        batchRenameExecuteTimer_->invalidate();
+    // The object owns the timer, and a destroyed timer never fires again, so
+    // the block cannot run once the object is gone.
+    batchRenameExecuteTimer_ = services_.scheduler.scheduleRepeatingTimer(
+        kExecutePollInterval, [this] { checkPendingBatchRenameExecute(); });
+}
+
+void FinderSync::checkPendingBatchRenameExecute() {
+    std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(appGroupId());
+    if (!suite)
+        return;
+    std::optional<PlistDictionary> record = suite->dictionaryForKey(batchRenameExecuteKey());
+    TickDecision decision = decideTick(record, lastBatchRenameExecuteId_);
+    if (decision.rememberId)
+        lastBatchRenameExecuteId_ = std::move(decision.rememberId);
+    if (!decision.execute)
+        return;
+
+    BatchRenameOutcome outcome = executeBatchRename(*decision.execute);
+    writeBatchRenameResult(outcome.successCount, outcome.failures);
+    // Only the record carried out goes: one the companion app stored
+    // meanwhile stays for the next tick. A removal that fails leaves the
+    // record; its remembered id keeps it from running again, and without an
+    // id a second run finds its items gone and moves nothing.
+    (void)suite->removeObjectIfEqual(batchRenameExecuteKey(), *record);
+    suite->synchronize();
+}
+
+void FinderSync::writeBatchRenameResult(std::int64_t successCount,
+                                        const std::vector<std::string>& failures) {
+    std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(appGroupId());
+    if (!suite)
+        return;
+    (void)suite->setObject(batchRenameResultRecord(services_.uuids.makeUUIDString(),
+                                                   BatchRenameOutcome{successCount, failures}),
+                           batchRenameResultKey());
+    suite->synchronize();
+}
+
+} // namespace corvane
