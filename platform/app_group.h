@@ -9,7 +9,7 @@ namespace corvane {
 
 /// Locates the shared container of an App Group.
 class AppGroupContainers {
-public:
+  public:
     virtual ~AppGroupContainers() = default;
     /// The container's folder for `groupId`, created on demand; none when it
     /// is not available.

@@ -11,7 +11,7 @@ namespace corvane {
 
 /// File operations the extension needs, shaped by its tasks.
 class FileManager {
-public:
+  public:
     virtual ~FileManager() = default;
 
     /// True when any directory entry exists at `path`, a dangling link included.

@@ -10,7 +10,7 @@ namespace corvane {
 /// slash except for the root "/". Paths are byte strings: on Linux a file name
 /// need not be valid UTF-8.
 class FileURL {
-public:
+  public:
     FileURL() : path_("/") {}
     /// Takes an absolute path; trailing slashes are dropped (the root stays "/").
     static FileURL fromPath(std::string_view path);
@@ -26,7 +26,7 @@ public:
 
     auto operator<=>(const FileURL&) const = default;
 
-private:
+  private:
     explicit FileURL(std::string path) : path_(std::move(path)) {}
     std::string path_;
 };

@@ -11,7 +11,7 @@ namespace corvane {
 /// The file manager's side of the extension: what the user targeted and
 /// selected, and which folders the extension is consulted for.
 class FinderSyncController {
-public:
+  public:
     virtual ~FinderSyncController() = default;
     /// The folder the current menu or action concerns, or none.
     virtual std::optional<FileURL> targetedURL() const = 0;

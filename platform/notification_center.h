@@ -18,7 +18,7 @@ struct Notification {
 /// Notifications between processes of the same user session. Observers are
 /// called on the main loop's thread; they match any sender.
 class NotificationCenter {
-public:
+  public:
     using Handler = std::function<void(const Notification&)>;
     using ObserverId = std::uint64_t;
 

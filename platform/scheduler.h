@@ -8,7 +8,7 @@ namespace corvane {
 
 /// A repeating timer; it stops firing once invalidated or destroyed.
 class Timer {
-public:
+  public:
     virtual ~Timer() = default;
     virtual void invalidate() = 0;
     virtual bool isValid() const = 0;
@@ -16,7 +16,7 @@ public:
 
 /// The main loop: repeating timers and tasks queued to run later on its thread.
 class Scheduler {
-public:
+  public:
     virtual ~Scheduler() = default;
     virtual std::unique_ptr<Timer> scheduleRepeatingTimer(std::chrono::milliseconds interval,
                                                           std::function<void()> block) = 0;

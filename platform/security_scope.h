@@ -9,7 +9,7 @@ namespace corvane {
 
 /// Bookmarks of user-granted folders and access to what they point at.
 class SecurityScope {
-public:
+  public:
     struct Resolved {
         FileURL url;
         bool isStale = false;

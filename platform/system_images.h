@@ -9,11 +9,11 @@ namespace corvane {
 
 /// Images for menu items, looked up by system symbol name.
 class SystemImages {
-public:
+  public:
     virtual ~SystemImages() = default;
     /// The image for `symbolName`, or none when the system has no such symbol.
-    virtual std::optional<MenuImage> systemSymbolImage(std::string_view symbolName,
-                                                       std::string_view accessibilityDescription) = 0;
+    virtual std::optional<MenuImage>
+    systemSymbolImage(std::string_view symbolName, std::string_view accessibilityDescription) = 0;
 };
 
 } // namespace corvane

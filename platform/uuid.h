@@ -6,7 +6,7 @@ namespace corvane {
 
 /// Makes record identifiers.
 class UUIDSource {
-public:
+  public:
     virtual ~UUIDSource() = default;
     /// A fresh random UUID in upper-case 8-4-4-4-12 form.
     virtual std::string makeUUIDString() = 0;

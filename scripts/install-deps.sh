@@ -7,7 +7,7 @@ packages=(
   libglibmm-2.68-dev libexpat1-dev libutf8proc-dev uuid-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   dbus-daemon libglib2.0-bin python3
-  clang-16 libclang-rt-16-dev
+  clang-16 libclang-rt-16-dev clang-format git
   libnautilus-extension-dev
   nautilus xvfb xdotool imagemagick
   xclip wl-clipboard

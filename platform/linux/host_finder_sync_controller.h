@@ -8,7 +8,7 @@ namespace corvane {
 /// selection from each request of the file manager before it calls the
 /// extension, so the extension sees exactly what the file manager sent.
 class HostFinderSyncController final : public FinderSyncController {
-public:
+  public:
     std::optional<FileURL> targetedURL() const override { return targeted_; }
     std::vector<FileURL> selectedItemURLs() const override { return selected_; }
     void setDirectoryURLs(std::set<FileURL> urls) override { directories_ = std::move(urls); }
@@ -20,7 +20,7 @@ public:
         selected_ = std::move(selected);
     }
 
-private:
+  private:
     std::optional<FileURL> targeted_;
     std::vector<FileURL> selected_;
     std::set<FileURL> directories_;
