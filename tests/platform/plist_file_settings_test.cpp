@@ -219,11 +219,10 @@ class CachedSettingsTest : public SettingsFileTest {
     }
     /// Rewrites the options file in place, keeping its inode, size and
     /// modification time: only its change time tells the new content apart.
-    void rewriteOptions(bool copyPath) {
+    void rewriteOptions(const PlistDictionary& options) {
         struct stat before {};
         ASSERT_EQ(::stat(optionsFile().c_str(), &before), 0);
-        writeBytes(optionsFile(),
-                   plist::writeBinary(PlistDictionary{{"copyPath", copyPath}}).value());
+        writeBytes(optionsFile(), plist::writeBinary(options).value());
         ASSERT_EQ(static_cast<off_t>(fs::file_size(optionsFile())), before.st_size);
         const timespec times[2] = {before.st_atim, before.st_mtim};
         ASSERT_EQ(::utimensat(AT_FDCWD, optionsFile().c_str(), times, 0), 0);
@@ -236,7 +235,7 @@ TEST_F(CachedSettingsTest, KeptValuesGiveWayWhenAnotherWriterReplacesTheFiles) {
     EXPECT_EQ(readOptions(), (PlistDictionary{{"copyPath", true}}));
     // Within one tick of the file clock a rewrite can keep even the change
     // time: a file read before it had settled is not kept.
-    rewriteOptions(false);
+    rewriteOptions({{"copyPath", false}});
     EXPECT_EQ(readOptions(), (PlistDictionary{{"copyPath", false}}));
     auto first = cache_->read(optionsFile()), second = cache_->read(optionsFile());
     ASSERT_TRUE(first && second);
@@ -252,7 +251,7 @@ TEST_F(CachedSettingsTest, KeptValuesGiveWayWhenAnotherWriterReplacesTheFiles) {
     // The suite file replaced by rename with the same size; the options rewritten.
     const auto suiteSize = fs::file_size(suiteFile());
     ASSERT_TRUE(open()->setObject(false, "appIsRunning"));
-    rewriteOptions(true);
+    rewriteOptions({{"copyPath", true}});
     ASSERT_EQ(fs::file_size(suiteFile()), suiteSize);
     EXPECT_FALSE(reader_.openSuite(kSuite)->boolForKey("appIsRunning"));
     EXPECT_EQ(readOptions(), (PlistDictionary{{"copyPath", true}}));
