@@ -2,7 +2,6 @@
 // Linux clipboard's fallback file alike, so the fake cannot drift.
 
 #include "platform/linux/desktop_clipboard.h"
-#include "platform/linux/posix_io.h"
 #include "tests/contract/implementation_name.h"
 #include "tests/fakes/fakes.h"
 #include "tests/temp_dir.h"

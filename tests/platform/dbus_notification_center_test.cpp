@@ -114,26 +114,18 @@ TEST_F(NotificationsOnPrivateBus, ObserversGetOnlyTheirNameAndStopWhenRemoved) {
     ASSERT_EQ(all.size(), 2u);
 }
 
+// Another sender's signal, with a user info of other integer types or none.
 TEST_F(NotificationsOnPrivateBus, OtherSendersAreHeardWithOrWithoutUserInfo) {
     std::vector<Notification> received;
     observer->addObserver("Corvane.FromShell",
                           [&](const Notification& n) { received.push_back(n); });
-    auto env = testing::currentEnvironment();
-    env["DBUS_SESSION_BUS_ADDRESS"] = bus.address();
-    for (const char* userInfo : {"{'u': <uint32 4000000000>}", ""}) {
-        std::vector<std::string> emit{"gdbus",
-                                      "emit",
-                                      "--session",
-                                      "--object-path",
-                                      std::string(DBusNotificationCenter::kObjectPath),
-                                      "--signal",
-                                      std::string(DBusNotificationCenter::kInterface) + "." +
-                                          std::string(DBusNotificationCenter::kSignalName),
-                                      "'Corvane.FromShell'"};
-        if (*userInfo)
-            emit.push_back(userInfo);
-        auto result = testing::runCommand(emit, env);
-        ASSERT_EQ(result.exitStatus, 0) << result.err;
+    for (const char* arguments :
+         {"('Corvane.FromShell', {'u': <uint32 4000000000>})", "('Corvane.FromShell',)"}) {
+        GVariant* parameters = g_variant_parse(nullptr, arguments, nullptr, nullptr, nullptr);
+        posterConnection->emit_signal(std::string(DBusNotificationCenter::kObjectPath),
+                                      std::string(DBusNotificationCenter::kInterface),
+                                      std::string(DBusNotificationCenter::kSignalName), "",
+                                      Glib::VariantContainerBase(parameters));
     }
     ASSERT_TRUE(runLoopUntil([&] { return received.size() == 2; }, 5s));
     EXPECT_EQ(received[0].userInfo, (PlistDictionary{{"u", std::int64_t{4000000000}}}));

@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 
 namespace corvane {
@@ -45,26 +46,19 @@ class FileIoTest : public testing::TempFolderTest {
         return target.string();
     }
     bool temporaryFileLeft() const {
-        for (const auto& entry : fs::directory_iterator(dir_))
-            if (entry.path().filename().string().find(".tmp-") != std::string::npos)
-                return true;
-        return false;
+        return std::any_of(fs::directory_iterator(dir_), {}, [](const auto& entry) {
+            return entry.path().filename().string().contains(".tmp-");
+        });
     }
 };
 
 struct WriteCase {
+    const char* name;
     Replace replace;
     Item before;
     mode_t mode;
     int error; // 0 when the write succeeds
 };
-
-std::string writeCaseName(const ::testing::TestParamInfo<WriteCase>& info) {
-    static constexpr const char* kItems[] = {"Nothing", "File", "DanglingLink", "Folder",
-                                             "MissingFolder"};
-    return std::string(info.param.replace == Replace::Existing ? "Existing" : "Never") + "Over" +
-           kItems[static_cast<int>(info.param.before)];
-}
 
 class AtomicWriteTest : public FileIoTest, public ::testing::WithParamInterface<WriteCase> {};
 
@@ -99,16 +93,17 @@ TEST_P(AtomicWriteTest, ReplacesOnlyWhenAskedAndNeverLeavesATemporaryFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, AtomicWriteTest,
-    ::testing::Values(WriteCase{Replace::Existing, Item::Nothing, 0600, 0},
-                      WriteCase{Replace::Existing, Item::File, 0666, 0},
-                      WriteCase{Replace::Existing, Item::DanglingLink, 0644, 0},
-                      WriteCase{Replace::Existing, Item::Folder, 0644, EISDIR},
-                      WriteCase{Replace::Existing, Item::MissingFolder, 0644, ENOENT},
-                      WriteCase{Replace::Never, Item::Nothing, 0666, 0},
-                      WriteCase{Replace::Never, Item::File, 0666, EEXIST},
-                      WriteCase{Replace::Never, Item::DanglingLink, 0666, EEXIST},
-                      WriteCase{Replace::Never, Item::Folder, 0666, EEXIST}),
-    writeCaseName);
+    ::testing::Values(
+        WriteCase{"ExistingOverNothing", Replace::Existing, Item::Nothing, 0600, 0},
+        WriteCase{"ExistingOverFile", Replace::Existing, Item::File, 0666, 0},
+        WriteCase{"ExistingOverLink", Replace::Existing, Item::DanglingLink, 0644, 0},
+        WriteCase{"ExistingOverFolder", Replace::Existing, Item::Folder, 0644, EISDIR},
+        WriteCase{"ExistingInMissingFolder", Replace::Existing, Item::MissingFolder, 0644, ENOENT},
+        WriteCase{"NeverOverNothing", Replace::Never, Item::Nothing, 0666, 0},
+        WriteCase{"NeverOverFile", Replace::Never, Item::File, 0666, EEXIST},
+        WriteCase{"NeverOverLink", Replace::Never, Item::DanglingLink, 0666, EEXIST},
+        WriteCase{"NeverOverFolder", Replace::Never, Item::Folder, 0666, EEXIST}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FileIoTest, AtomicWriteRefusesAPathWithoutAFileName) {
     for (const std::string& path : {""s, "/"s, (dir_ / "").string(), dir_.string() + "/a\0b"s}) {

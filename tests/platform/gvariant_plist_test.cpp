@@ -7,6 +7,7 @@
 #include <climits>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace corvane {
 namespace {
@@ -14,21 +15,9 @@ namespace {
 const std::string kInvalid = "bad \xC3\x28 byte";
 const std::string kWithNul("nul\0inside", 10);
 
+/// The value in GVariant text format; the cases' texts are all valid.
 Glib::VariantBase parse(const char* text) {
-    GError* error = nullptr;
-    GVariant* value = g_variant_parse(nullptr, text, nullptr, nullptr, &error);
-    if (!value) {
-        ADD_FAILURE() << text << ": " << error->message;
-        g_error_free(error);
-    }
-    return Glib::VariantBase(value);
-}
-
-std::string print(const Glib::VariantBase& value) {
-    gchar* text = g_variant_print(const_cast<GVariant*>(value.gobj()), FALSE);
-    std::string result(text);
-    g_free(text);
-    return result;
+    return Glib::VariantBase(g_variant_parse(nullptr, text, nullptr, nullptr, nullptr));
 }
 
 struct Sent {
@@ -61,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
              PlistDictionary{{"k", 1}}}));
 
 TEST(GVariantPlist, DatesCountFromTheUnixEpochAndTheSampleRoundTrips) {
-    EXPECT_EQ(print(plistToVariant(PlistDate{0}).value()), "(978307200.0,)");
+    EXPECT_TRUE(plistToVariant(PlistDate{0}).value().equal(parse("(978307200.0,)")));
 
     PlistDictionary sample = testing::samplePlist().asDictionary();
     Expected<Glib::VariantBase> variant = dictionaryToVariant(sample);
@@ -71,24 +60,20 @@ TEST(GVariantPlist, DatesCountFromTheUnixEpochAndTheSampleRoundTrips) {
 }
 
 TEST(GVariantPlist, NestingBeyondTheLimitIsRefused) {
-    auto nestDictionaries = [](int depth) {
-        PlistDictionary value{{"leaf", 1}};
-        for (int i = 1; i < depth; ++i)
-            value = PlistDictionary{{"k", value}};
+    // `depth` containers, the innermost holding 1; dictionaries from the outside in.
+    auto nest = [](int depth, int dictionaries = 0) {
+        PlistValue value = 1;
+        for (int i = depth; i > 0; --i)
+            value = i <= dictionaries ? PlistValue(PlistDictionary{{"k", value}})
+                                      : PlistValue(PlistArray{value});
         return value;
     };
-    auto nestArrays = [](int depth) {
-        PlistArray value{1};
-        for (int i = 1; i < depth; ++i)
-            value = PlistArray{value};
-        return value;
-    };
-    EXPECT_TRUE(dictionaryToVariant(nestDictionaries(kMaxVariantNesting)).has_value());
-    EXPECT_FALSE(dictionaryToVariant(nestDictionaries(kMaxVariantNesting + 1)).has_value());
-    EXPECT_TRUE(plistToVariant(nestArrays(kMaxVariantNesting)).has_value());
-    EXPECT_FALSE(plistToVariant(nestArrays(kMaxVariantNesting + 1)).has_value());
+    for (int dictionaries : {0, kMaxVariantNesting}) {
+        EXPECT_TRUE(plistToVariant(nest(kMaxVariantNesting, dictionaries)));
+        EXPECT_FALSE(plistToVariant(nest(kMaxVariantNesting + 1, dictionaries + 1)));
+    }
     // Under a key that is left out, depth does not matter.
-    PlistDictionary hidden{{kInvalid, nestArrays(kMaxVariantNesting + 5)}};
+    PlistDictionary hidden{{kInvalid, nest(kMaxVariantNesting + 5)}};
     EXPECT_EQ(plistFromVariant(dictionaryToVariant(hidden).value()), PlistValue(PlistDictionary{}));
 }
 
@@ -121,6 +106,13 @@ INSTANTIATE_TEST_SUITE_P(
                       // Elements without a counterpart are left out, the rest arrives.
                       Received{"{'a': <1>, 'h': <handle 3>}", PlistDictionary{{"a", 1}}},
                       Received{"[<1>, <handle 2>, <@mi nothing>]", PlistArray{1}}));
+
+TEST(DBusString, StrayAndNulBytesBecomeReplacementCharacters) {
+    EXPECT_EQ(toDBusString("caf\xc3\xa9"), "caf\xc3\xa9");
+    EXPECT_EQ(toDBusString("caf\xe9!"), "caf\xef\xbf\xbd!");
+    EXPECT_EQ(toDBusString(std::string_view("a\0b", 3)), "a\xef\xbf\xbd"
+                                                         "b");
+}
 
 } // namespace
 } // namespace corvane
