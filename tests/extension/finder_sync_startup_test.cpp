@@ -26,7 +26,11 @@ TEST_F(FinderSyncStartupTest, LoadsSecuredFoldersThenOptionsThenListensPollsAndW
     EXPECT_EQ(sync.menuOptions(), defaultMenuOptions());
 
     sync.startBatchRenameExecuteTimer();
+    clearRecords();
     EXPECT_EQ(scheduler.fireTimers(), 1u) << "a restarted timer replaces the old one";
+    EXPECT_EQ(calls, (CallLog{"settings.openSuite group.Brenvo.Corvane",
+                              "settings.objectForKey batchRenameExecuteRequest"}))
+        << "an idle tick reads one key";
 }
 
 TEST_F(FinderSyncStartupTest, NothingReachesADestroyedObject) {
