@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <utility>
 
@@ -45,10 +44,6 @@ class BatchRenameTest : public fakes::FinderSyncFixture {
         setSharedValue(std::string(kBatchRenameExecuteKey), record);
     }
     void tick() { ASSERT_EQ(scheduler.fireTimers(), 1u); }
-    std::ptrdiff_t firstCall(std::string_view prefix) const {
-        return std::ranges::find_if(calls, [&](const auto& c) { return c.starts_with(prefix); }) -
-               calls.begin();
-    }
 
     FileURL root = temp.makeFolder("w");
 };
@@ -127,18 +122,11 @@ TEST_F(BatchRenameTest, AnExecuteNotificationRenamesThenPostsAndStoresTheResult)
     EXPECT_LT(firstCall("files.readPropertyListDictionary"), firstCall("files.moveItem"));
 }
 
+// Both channels read a request by one rule, checked row by row in the tick table.
 TEST_F(BatchRenameTest, AMalformedOrForeignNotificationDoesNothingAtAll) {
-    const PlistDictionary malformed[] = {
-        {},
-        {{"paths", PlistArray{path("a.txt")}}},
-        {{"baseName", 5}, {"paths", PlistArray{path("a.txt")}}},
-        {{"baseName", "Photo"}},
-        {{"baseName", "Photo"}, {"paths", PlistArray{}}},
-        {{"baseName", "Photo"}, {"paths", path("a.txt")}},
-        {{"baseName", "Photo"}, {"paths", PlistArray{path("a.txt"), 5}}},
-    };
-    for (const auto& info : malformed)
-        EXPECT_EQ(notifications.deliver({"Corvane.BatchRenameExecute", info}), 1u);
+    PlistDictionary malformed = request();
+    malformed.remove("paths");
+    EXPECT_EQ(notifications.deliver({"Corvane.BatchRenameExecute", malformed}), 1u);
     EXPECT_EQ(notifications.deliver({"Corvane.BatchRenameRequest", request()}), 0u);
     EXPECT_EQ(notifications.deliver({"Corvane.BatchRenameExecuteX", request()}), 0u);
 
@@ -152,89 +140,67 @@ TEST_F(BatchRenameTest, AMalformedOrForeignNotificationDoesNothingAtAll) {
 
 // ---------------------------------------------------------------- record channel
 
-struct TickCase {
-    const char* name;
-    /// The id remembered before the tick, from an earlier incomplete record.
-    std::optional<std::string> remembered;
-    /// The stored record; none stores nothing.
-    std::optional<PlistValue> record;
-    /// Carried out: renamed, result stored, record removed.
-    bool runs;
-    std::optional<std::string> rememberedAfter;
-};
+TEST_F(BatchRenameTest, EachTickFollowsTheTable) {
+    // A valid record, with `more` fields set over it.
+    auto valid = [this](const PlistDictionary& more = {}) {
+        PlistDictionary fields = request();
+        for (const auto& [key, value] : more)
+            fields.set(key, value);
+        return fields;
+    };
+    struct Row {
+        const char* name;
+        /// The id remembered before the tick, from an earlier incomplete record.
+        std::optional<std::string> remembered;
+        std::optional<PlistValue> record;
+        /// Carried out: renamed, result stored, record removed.
+        bool runs;
+        std::optional<std::string> rememberedAfter;
+    };
+    const Row rows[] = {
+        {"nothing stored", std::nullopt, std::nullopt, false, std::nullopt},
+        {"a new id, valid", std::nullopt, valid({{"id", "A"}}), true, "A"},
+        {"another id than the remembered, valid", "B", valid({{"id", "A"}}), true, "A"},
+        {"the remembered id", "A", valid({{"id", "A"}}), false, "A"},
+        {"a new id, no base name", std::nullopt,
+         PlistDictionary{{"id", "A"}, {"paths", PlistArray{path("a.txt")}}}, false, "A"},
+        {"a new id, a base name that is no string", std::nullopt,
+         valid({{"id", "A"}, {"baseName", PlistArray{"Photo"}}}), false, "A"},
+        {"a new id, no paths", std::nullopt, valid({{"id", "A"}, {"paths", PlistArray{}}}), false,
+         "A"},
+        {"a new id, a path that is no string", std::nullopt,
+         valid({{"id", "A"}, {"paths", PlistArray{path("a.txt"), PlistData{"b"}}}}), false, "A"},
+        {"no id, valid", "B", valid(), true, "B"},
+        {"no id, paths that are no array", "B", valid({{"paths", path("a.txt")}}), false, "B"},
+        {"an id that is no string counts as none", "7", valid({{"id", 7}}), true, "7"},
+        {"a record that is no dictionary", std::nullopt, PlistValue("Photo"), false, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(root.path());
+        fs::create_directory(root.path());
+        temp.writeFile("w/a.txt", "a");
+        temp.writeFile("w/b.txt", "b");
+        settings.store(contract::kAppGroupId).remove(kBatchRenameResultKey);
+        makeFinderSync(); // nothing remembered
+        if (row.remembered) {
+            storeRecord(PlistDictionary{{"id", *row.remembered}});
+            tick();
+            ASSERT_EQ(finderSync->lastBatchRenameExecuteId(), row.remembered);
+        }
+        settings.store(contract::kAppGroupId).remove(kBatchRenameExecuteKey);
+        if (row.record)
+            storeRecord(*row.record);
 
-void PrintTo(const TickCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-class TickCases : public BatchRenameTest, public ::testing::WithParamInterface<TickCase> {
-  protected:
-    /// The record in the test case, with the paths of this test's folder.
-    std::optional<PlistValue> recordOf(const TickCase& c) const {
-        if (!c.record || !c.record->isDictionary())
-            return c.record;
-        PlistDictionary record = c.record->asDictionary();
-        if (PlistValue* paths = record.find("paths"); paths && paths->isArray())
-            for (PlistValue& p : paths->asArray())
-                if (p.isString())
-                    p = path(p.asString());
-        return record;
-    }
-};
-
-TEST_P(TickCases, FollowTheTable) {
-    const TickCase& c = GetParam();
-    if (c.remembered) {
-        storeRecord(PlistDictionary{{"id", *c.remembered}});
         tick();
-        ASSERT_EQ(finderSync->lastBatchRenameExecuteId(), c.remembered);
+        EXPECT_EQ(renamed(), row.runs);
+        EXPECT_EQ(untouched(), !row.runs);
+        EXPECT_EQ(sharedValue(kBatchRenameResultKey).has_value(), row.runs);
+        EXPECT_EQ(sharedValue(kBatchRenameExecuteKey), row.runs ? std::nullopt : row.record);
+        EXPECT_EQ(finderSync->lastBatchRenameExecuteId(), row.rememberedAfter);
     }
-    settings.store(contract::kAppGroupId).remove(kBatchRenameExecuteKey);
-    const std::optional<PlistValue> record = recordOf(c);
-    if (record)
-        storeRecord(*record);
-
-    tick();
-    EXPECT_EQ(renamed(), c.runs);
-    EXPECT_EQ(untouched(), !c.runs);
-    EXPECT_EQ(sharedValue(kBatchRenameResultKey).has_value(), c.runs);
-    EXPECT_EQ(sharedValue(kBatchRenameExecuteKey), c.runs ? std::nullopt : record);
-    EXPECT_EQ(finderSync->lastBatchRenameExecuteId(), c.rememberedAfter);
     EXPECT_TRUE(notifications.posted().empty()) << "no notification on the record channel";
 }
-
-const PlistValue kValid =
-    PlistDictionary{{"baseName", "Photo"}, {"paths", PlistArray{"a.txt", "b.txt"}}};
-PlistValue with(PlistDictionary fields, const PlistDictionary& more) {
-    for (const auto& [key, value] : more)
-        fields.set(key, value);
-    return fields;
-}
-
-const TickCase kTickCases[] = {
-    {"nothing stored", std::nullopt, std::nullopt, false, std::nullopt},
-    {"a new id, valid", std::nullopt, with(kValid.asDictionary(), {{"id", "A"}}), true, "A"},
-    {"another id than the remembered, valid", "B", with(kValid.asDictionary(), {{"id", "A"}}), true,
-     "A"},
-    {"the remembered id", "A", with(kValid.asDictionary(), {{"id", "A"}}), false, "A"},
-    {"a new id, no base name", std::nullopt,
-     PlistDictionary{{"id", "A"}, {"paths", PlistArray{"a.txt"}}}, false, "A"},
-    {"a new id, a base name that is no string", std::nullopt,
-     with(kValid.asDictionary(), {{"id", "A"}, {"baseName", PlistArray{"Photo"}}}), false, "A"},
-    {"a new id, no paths", std::nullopt,
-     with(kValid.asDictionary(), {{"id", "A"}, {"paths", PlistArray{}}}), false, "A"},
-    {"a new id, a path that is no string", std::nullopt,
-     with(kValid.asDictionary(), {{"id", "A"}, {"paths", PlistArray{"a.txt", PlistData{"b"}}}}),
-     false, "A"},
-    {"no id, valid", "B", kValid, true, "B"},
-    {"no id, not valid", "B", PlistDictionary{{"baseName", "Photo"}}, false, "B"},
-    {"an id that is no string counts as none", "7", with(kValid.asDictionary(), {{"id", 7}}), true,
-     "7"},
-    {"a record that is no dictionary", std::nullopt, PlistValue("Photo"), false, std::nullopt},
-};
-
-INSTANTIATE_TEST_SUITE_P(BatchRename, TickCases, ::testing::ValuesIn(kTickCases),
-                         [](const auto& info) { return "row" + std::to_string(info.index); });
 
 TEST_F(BatchRenameTest, ARecordStoredDuringTheRenamesStaysForTheNextTick) {
     storeRecord(request("A"));

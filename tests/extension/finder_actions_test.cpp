@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace corvane {
 namespace {
+
+using fakes::CallLog;
 
 const std::string kSystemTerminal = "/System/Applications/Utilities/Terminal.app";
 const std::string kTerminal = "/Applications/Utilities/Terminal.app";
@@ -21,92 +21,64 @@ FileURL url(std::string_view path) {
     return FileURL::fromPath(path);
 }
 
+/// A feedback record of "Open in Visual Studio Code".
+PlistDictionary feedback(std::string message) {
+    return {{"isError", true}, {"message", std::move(message)}};
+}
+
 class FinderActionsTest : public fakes::FinderSyncFixture {
   protected:
     void SetUp() override {
         makeFinderSync();
         clearRecords();
     }
-
-    bool wasCalled(std::string_view prefix) const {
-        return std::ranges::any_of(
-            calls, [prefix](const std::string& c) { return c.starts_with(prefix); });
-    }
-
-    /// The messages of the feedback records posted on "Corvane.OpenInVSCode",
-    /// each checked to hold exactly "isError" true and a "message".
-    std::vector<std::string> vsCodeFeedback() const {
-        std::vector<std::string> messages;
-        for (const Notification& posted : notifications.posted()) {
-            EXPECT_EQ(posted.name, "Corvane.OpenInVSCode");
-            EXPECT_EQ(posted.userInfo.size(), 2u);
-            const PlistValue* isError = posted.userInfo.find("isError");
-            const PlistValue* message = posted.userInfo.find("message");
-            EXPECT_TRUE(isError && *isError == PlistValue(true));
-            if (message && message->isString())
-                messages.push_back(message->asString());
-        }
-        return messages;
+    void installOnly(const std::vector<std::string>& apps) {
+        for (const std::string& app :
+             {kSystemTerminal, kTerminal, kITerm, kITerm2, kVSCode, kInsiders})
+            files.setExists(app, std::ranges::count(apps, app) > 0);
     }
 };
 
 TEST_F(FinderActionsTest, TerminalsOpenTheTargetAloneWithThePreferredAppElseTheUntestedFallback) {
     struct Row {
         const char* selector;
-        const std::string* installed; // nullptr: neither
-        std::string opensWith;
-        std::vector<std::string> tested;
+        std::vector<std::string> installed;
+        std::string opensWith, tested;
     };
     const Row rows[] = {
-        {"openTerminalHere:", &kSystemTerminal, kSystemTerminal, {kSystemTerminal}},
-        {"openTerminalHere:", &kTerminal, kTerminal, {kSystemTerminal}},
-        {"openITermHere:", &kITerm, kITerm, {kITerm}},
-        {"openITermHere:", &kITerm2, kITerm2, {kITerm}},
-        {"openITermHere:", nullptr, kITerm2, {kITerm}},
+        {"openTerminalHere:", {kSystemTerminal, kTerminal}, kSystemTerminal, kSystemTerminal},
+        {"openTerminalHere:", {kTerminal}, kTerminal, kSystemTerminal},
+        {"openITermHere:", {kITerm, kITerm2}, kITerm, kITerm},
+        {"openITermHere:", {kITerm2}, kITerm2, kITerm},
+        {"openITermHere:", {}, kITerm2, kITerm},
     };
     // A file as the target is passed on as it is; the selection plays no part.
     controller.setTargetedURL(url("/home/a/notes.txt"));
     controller.setSelectedItemURLs({url("/x"), url("/y")});
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.opensWith);
-        for (const std::string& app : {kSystemTerminal, kTerminal, kITerm, kITerm2})
-            files.setExists(app, row.installed && app == *row.installed);
+        installOnly(row.installed);
         clearRecords();
-        const std::size_t before = workspace.openRequests().size();
-
         ASSERT_TRUE(finderSync->performAction(row.selector));
-
-        std::vector<std::string> tested;
-        for (const std::string& call : calls)
-            if (call.starts_with("files.fileExists "))
-                tested.push_back(call.substr(17));
-        EXPECT_EQ(tested, row.tested);
-        ASSERT_EQ(workspace.openRequests().size(), before + 1);
-        const auto& request = workspace.openRequests().back();
-        EXPECT_EQ(request.application, url(row.opensWith));
-        EXPECT_EQ(request.urls, std::vector<FileURL>{url("/home/a/notes.txt")});
-        EXPECT_FALSE(request.hasCompletion) << "fire and forget";
-        EXPECT_FALSE(wasCalled("controller.selectedItemURLs"));
+        EXPECT_EQ(calls, (CallLog{"controller.targetedURL", "files.fileExists " + row.tested,
+                                  "workspace.openURLs " + row.opensWith + " /home/a/notes.txt"}));
     }
+    EXPECT_EQ(workspace.completePendingOpens(), 0) << "fire and forget";
 }
 
-TEST_F(FinderActionsTest, CopyPathJoinsTheSelectionElseTakesTheTargetAsBytes) {
+TEST_F(FinderActionsTest, CopyPathPutsTheSelectionElseTheTargetOnThePasteboardAsBytes) {
     struct Row {
         std::vector<std::string> selected;
-        std::optional<std::string> target;
-        std::string copied;
+        std::optional<std::string> target, copied;
     };
     const Row rows[] = {
-        {{"/Users/a/x.txt", "/Users/a/y", "/Users/a/z.md"},
+        {{"/b/caf\xc3\xa9 100%.txt", "/b/caf\xe9", "/b/tab\there", "/b/line\nfeed", "/b/x", "/b/x"},
          "/Users/a",
-         "/Users/a/x.txt\n/Users/a/y\n/Users/a/z.md"},
-        {{"/Users/a/My Folder/"}, std::nullopt, "/Users/a/My Folder"},
-        {{"/b/caf\xc3\xa9 100%.txt", "/b/caf\xe9", "/b/tab\there", "/b/line\nfeed", "/b/x"},
-         std::nullopt,
-         "/b/caf\xc3\xa9 100%.txt\n/b/caf\xe9\n/b/tab\there\n/b/line\nfeed\n/b/x"},
-        {{"/d/same", "/d/same"}, std::nullopt, "/d/same\n/d/same"},
+         "/b/caf\xc3\xa9 100%.txt\n/b/caf\xe9\n/b/tab\there\n/b/line\nfeed\n/b/x\n/b/x"},
         {{}, "/Users/a/Documents", "/Users/a/Documents"},
+        {{}, std::nullopt, std::nullopt},
     };
+    std::string held = "earlier";
+    ASSERT_TRUE(pasteboard.setString(held));
     for (const Row& row : rows) {
         std::vector<FileURL> selected;
         for (const std::string& path : row.selected)
@@ -117,77 +89,67 @@ TEST_F(FinderActionsTest, CopyPathJoinsTheSelectionElseTakesTheTargetAsBytes) {
 
         ASSERT_TRUE(finderSync->performAction("copyPath:"));
 
-        EXPECT_EQ(pasteboard.string(), row.copied);
-        EXPECT_EQ(calls.back(), "pasteboard.setString " + row.copied);
-        EXPECT_EQ(calls[calls.size() - 2], "pasteboard.clearContents");
-        EXPECT_EQ(wasCalled("controller.targetedURL"), row.selected.empty()) << row.copied;
+        CallLog expected{"controller.selectedItemURLs"};
+        if (row.selected.empty())
+            expected.push_back("controller.targetedURL");
+        if (row.copied) {
+            expected.push_back("pasteboard.clearContents");
+            expected.push_back("pasteboard.setString " + *row.copied);
+            held = *row.copied;
+        }
+        EXPECT_EQ(calls, expected);
+        EXPECT_EQ(pasteboard.string(), held);
+        EXPECT_EQ(log.str(), "");
     }
 }
 
-TEST_F(FinderActionsTest, CopyPathWithNothingToCopyLeavesThePasteboardAlone) {
-    ASSERT_TRUE(pasteboard.setString("earlier"));
-    clearRecords();
-    ASSERT_TRUE(finderSync->performAction("copyPath:"));
-    EXPECT_EQ(pasteboard.string(), "earlier");
-    EXPECT_FALSE(wasCalled("pasteboard."));
-    EXPECT_EQ(log.str(), "");
-}
-
-TEST_F(FinderActionsTest, VSCodeOpensTheSelectionInOneRequestWithTheStableEditionFirst) {
+TEST_F(FinderActionsTest, VSCodeOpensTheSelectionElseTheTargetInOneRequestStableEditionFirst) {
+    const std::vector<FileURL> selection{url("/p/b.txt"), url("/p/a dir"), url("/p/c")};
+    controller.setTargetedURL(url("/p"));
     struct Row {
         std::vector<std::string> installed;
-        std::string opensWith;
+        std::vector<FileURL> selected;
+        std::string opened;
     };
-    const Row rows[] = {{{kVSCode, kInsiders}, kVSCode}, {{kInsiders}, kInsiders}};
-    const std::vector<FileURL> selection{url("/p/b.txt"), url("/p/a dir"), url("/p/c")};
-    controller.setSelectedItemURLs(selection);
-    controller.setTargetedURL(url("/p"));
+    const Row rows[] = {
+        {{kVSCode, kInsiders}, selection, kVSCode + " /p/b.txt /p/a dir /p/c"},
+        {{kInsiders}, selection, kInsiders + " /p/b.txt /p/a dir /p/c"},
+        {{kInsiders}, {}, kInsiders + " /p"},
+    };
     for (const Row& row : rows) {
-        for (const std::string& app : {kVSCode, kInsiders})
-            files.setExists(app, std::ranges::count(row.installed, app) > 0);
-        const std::size_t before = workspace.openRequests().size();
+        installOnly(row.installed);
+        controller.setSelectedItemURLs(row.selected);
+        clearRecords();
         ASSERT_TRUE(finderSync->performAction("openInVSCode:"));
-        ASSERT_EQ(workspace.openRequests().size(), before + 1);
-        EXPECT_EQ(workspace.openRequests().back().application, url(row.opensWith));
-        EXPECT_EQ(workspace.openRequests().back().urls, selection);
+        EXPECT_EQ(callsStartingWith({"workspace."}), CallLog{"workspace.openURLs " + row.opened});
     }
-    // Nothing selected: the targeted folder alone.
-    controller.setSelectedItemURLs({});
-    ASSERT_TRUE(finderSync->performAction("openInVSCode:"));
-    EXPECT_EQ(workspace.openRequests().back().urls, std::vector<FileURL>{url("/p")});
-    // Success is silent, and each completion reports at most once.
     EXPECT_EQ(workspace.completePendingOpens(), 3);
-    EXPECT_EQ(workspace.completePendingOpens(), 0);
-    EXPECT_TRUE(notifications.posted().empty());
+    EXPECT_TRUE(notifications.posted().empty()) << "success is silent";
 }
 
 TEST_F(FinderActionsTest, VSCodeFailuresBecomeOneFeedbackRecordEach) {
-    // Not installed: the selection is never read.
-    files.setExists(kVSCode, false);
-    files.setExists(kInsiders, false);
+    installOnly({});
     controller.setSelectedItemURLs({url("/p/a")});
     ASSERT_TRUE(finderSync->performAction("openInVSCode:"));
-    EXPECT_FALSE(wasCalled("controller."));
-    EXPECT_EQ(vsCodeFeedback(), std::vector<std::string>{"Visual Studio Code is not installed."});
+    EXPECT_EQ(callsStartingWith({"controller."}), CallLog{}) << "not installed: nothing read";
 
-    files.setExists(kInsiders, true);
+    installOnly({kInsiders});
     controller.setSelectedItemURLs({});
     ASSERT_TRUE(finderSync->performAction("openInVSCode:"));
-    EXPECT_EQ(vsCodeFeedback().back(), "Select a file or folder in Finder to open in VS Code.");
-    EXPECT_TRUE(workspace.openRequests().empty());
+    EXPECT_EQ(callsStartingWith({"workspace."}), CallLog{});
 
-    // The open request fails: reported when it completes, not before.
     controller.setSelectedItemURLs({url("/p/a")});
     workspace.failNextOpen("The application \xe2\x80\x9C"
                            "code\xe2\x80\x9D could not be started.");
     ASSERT_TRUE(finderSync->performAction("openInVSCode:"));
-    EXPECT_EQ(vsCodeFeedback().size(), 2u);
+    EXPECT_EQ(notifications.posted().size(), 2u) << "reported when the request completes";
     EXPECT_EQ(workspace.completePendingOpens(), 1);
-    EXPECT_EQ(vsCodeFeedback(),
-              (std::vector<std::string>{"Visual Studio Code is not installed.",
-                                        "Select a file or folder in Finder to open in VS Code.",
-                                        "Failed to open in VS Code: The application \xe2\x80\x9C"
-                                        "code\xe2\x80\x9D could not be started."}));
+    EXPECT_EQ(postedUserInfo("Corvane.OpenInVSCode"),
+              (std::vector<PlistDictionary>{
+                  feedback("Visual Studio Code is not installed."),
+                  feedback("Select a file or folder in Finder to open in VS Code."),
+                  feedback("Failed to open in VS Code: The application \xe2\x80\x9C"
+                           "code\xe2\x80\x9D could not be started.")}));
     EXPECT_EQ(log.str(), "") << "nothing goes to the log";
     EXPECT_TRUE(alerts.shown().empty());
 }
@@ -195,13 +157,8 @@ TEST_F(FinderActionsTest, VSCodeFailuresBecomeOneFeedbackRecordEach) {
 TEST_F(FinderActionsTest, EachToggleSendsOneBareRequest) {
     ASSERT_TRUE(finderSync->performAction("toggleHiddenFiles:"));
     ASSERT_TRUE(finderSync->performAction("toggleHiddenFiles:"));
-    ASSERT_EQ(notifications.posted().size(), 2u);
-    for (const Notification& posted : notifications.posted()) {
-        EXPECT_EQ(posted.name, "Corvane.HiddenFilesToggle");
-        EXPECT_TRUE(posted.userInfo.empty());
-    }
-    EXPECT_EQ(calls, (std::vector<std::string>{"notifications.post Corvane.HiddenFilesToggle",
-                                               "notifications.post Corvane.HiddenFilesToggle"}));
+    EXPECT_EQ(postedUserInfo("Corvane.HiddenFilesToggle"), std::vector<PlistDictionary>(2));
+    EXPECT_EQ(calls, CallLog(2, "notifications.post Corvane.HiddenFilesToggle"));
 }
 
 } // namespace

@@ -5,14 +5,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <tuple>
 
 namespace corvane {
 namespace {
 
-const std::string kITerm = "/Applications/iTerm.app";
-const std::string kITerm2 = "/Applications/iTerm 2.app";
-const std::string kVSCode = "/Applications/Visual Studio Code.app";
-const std::string kInsiders = "/Applications/Visual Studio Code - Insiders.app";
 const std::string kNotFound = "Corvane+ settings not found";
 const std::string kUnavailable = "Corvane+ settings unavailable (App Group)";
 
@@ -22,19 +19,6 @@ MenuItem entry(std::string title, std::optional<std::string> action, bool enable
     item.action = std::move(action);
     item.enabled = enabled;
     return item;
-}
-
-TEST(MenuRules, SettingsStatusTable) {
-    // Shared options present, options file exists, container available.
-    const std::tuple<bool, bool, bool, std::optional<std::string>> table[] = {
-        {true, false, false, {}},
-        {false, true, false, {}},
-        {false, false, true, kNotFound},
-        {false, false, false, kUnavailable},
-        {true, true, true, {}}};
-    for (const auto& [shared, file, container, expected] : table)
-        EXPECT_EQ(settingsStatusFor({shared, file, container}), expected)
-            << shared << file << container;
 }
 
 TEST(MenuRules, BuilderPutsTheStatusFirstAndAsksAboutAnAppOnlyForAShownItem) {
@@ -76,73 +60,56 @@ TEST_F(MenuTest, SettingsStatusLooksAtTheSharedEntryTheFileAndTheContainer) {
     EXPECT_EQ(sync.settingsStatusMessage(), kNotFound);
     setOptions({});
     EXPECT_EQ(sync.settingsStatusMessage(), kNotFound) << "an empty dictionary is missing";
+    containers.setContainer(std::nullopt);
+    EXPECT_EQ(sync.settingsStatusMessage(), kUnavailable);
     setOptions({{"copyPath", "yes"}});
     EXPECT_EQ(sync.settingsStatusMessage(), std::nullopt) << "any entry counts";
     settings.setAvailable(false);
+    EXPECT_EQ(sync.settingsStatusMessage(), kUnavailable);
+    containers.setContainer(temp.url().appending("container"));
     EXPECT_EQ(sync.settingsStatusMessage(), kNotFound);
     writeOptionsFile(PlistDictionary{});
     EXPECT_EQ(sync.settingsStatusMessage(), std::nullopt) << "the file need only exist";
-    containers.setContainer(std::nullopt);
-    EXPECT_EQ(sync.settingsStatusMessage(), kUnavailable);
 }
 
-TEST_F(MenuTest, AppItemsAreEnabledWhenAnEditionExistsTestingTheStableOneFirst) {
+TEST_F(MenuTest, AppItemsAreEnabledWhenEitherEditionExists) {
+    const std::string iTerm = "/Applications/iTerm.app", iTerm2 = "/Applications/iTerm 2.app",
+                      vsCode = "/Applications/Visual Studio Code.app",
+                      insiders = "/Applications/Visual Studio Code - Insiders.app";
     setOptions({{"newITermHere", true}, {"openInVSCode", true}, {"newTextFile", false}});
     setRunning();
     FinderSync& sync = makeFinderSync();
-    struct Row {
-        std::vector<std::string> installed;
-        bool iTermEnabled, vsCodeEnabled;
-        std::vector<std::string> checked; // in order
-    };
-    const Row rows[] = {{{kITerm, kVSCode}, true, true, {kITerm, kVSCode}},
-                        {{kITerm2, kInsiders}, true, true, {kITerm, kITerm2, kVSCode, kInsiders}},
-                        {{kITerm2}, true, false, {kITerm, kITerm2, kVSCode, kInsiders}},
-                        {{kVSCode}, false, true, {kITerm, kITerm2, kVSCode}}};
-    for (const Row& row : rows) {
-        for (const std::string& app : {kITerm, kITerm2, kVSCode, kInsiders})
-            files.setExists(app, std::ranges::count(row.installed, app) > 0);
-        calls.clear();
+    const std::tuple<std::vector<std::string>, bool, bool> rows[] = {
+        {{iTerm, insiders}, true, true}, {{iTerm2}, true, false}, {{vsCode}, false, true}};
+    for (const auto& [installed, iTermEnabled, vsCodeEnabled] : rows) {
+        for (const std::string& app : {iTerm, iTerm2, vsCode, insiders})
+            files.setExists(app, std::ranges::count(installed, app) > 0);
         std::optional<Menu> menu = sync.menuForMenuKind(0);
         ASSERT_TRUE(menu && menu->items.size() == 2);
-        EXPECT_EQ(menu->items[0].enabled, row.iTermEnabled);
-        EXPECT_EQ(menu->items[1].enabled, row.vsCodeEnabled);
-        std::vector<std::string> checked;
-        for (const std::string& call : calls)
-            if (call.starts_with("files.fileExists /Applications/"))
-                checked.push_back(call.substr(call.find('/')));
-        EXPECT_EQ(checked, row.checked);
+        EXPECT_EQ(menu->items[0].enabled, iTermEnabled) << installed[0];
+        EXPECT_EQ(menu->items[1].enabled, vsCodeEnabled) << installed[0];
     }
-    EXPECT_EQ(sync.locateVSCodeApp(), FileURL::fromPath(kVSCode));
-    files.setExists(kVSCode, false);
-    files.setExists(kInsiders, true);
-    EXPECT_EQ(sync.locateVSCodeApp(), FileURL::fromPath(kInsiders));
 }
 
-TEST_F(MenuTest, NoMenuWhileTheCompanionIsNotRunningAndNothingReloads) {
+TEST_F(MenuTest, OnlyARunningCompanionGetsAMenuEachReloadingFoldersThenOptions) {
     FinderSync& sync = makeFinderSync();
     grantFolder("home", temp.makeFolder("granted"));
-    setOptions({{"copyPath", true}});
+    setOptions({{"copyPath", true}, {"newTextFile", false}});
     clearRecords();
     EXPECT_EQ(sync.menuForMenuKind(0), std::nullopt) << "flag missing";
     setRunning(false);
     EXPECT_EQ(sync.menuForMenuKind(0), std::nullopt) << "flag false";
-    setRunning(true);
+    setRunning(1);
     settings.setAvailable(false);
     EXPECT_EQ(sync.menuForMenuKind(0), std::nullopt) << "no suite";
-    EXPECT_TRUE(sync.securedURLs().empty());
-    EXPECT_EQ(sync.menuOptions(), defaultMenuOptions());
-    EXPECT_EQ(log.str(), "");
-}
+    EXPECT_EQ(log.str(), "") << "nothing reloaded";
 
-TEST_F(MenuTest, RunningCompanionReloadsSecuredFoldersThenOptionsWhateverTheMenuKind) {
-    FinderSync& sync = makeFinderSync();
-    grantFolder("home", temp.makeFolder("granted"));
-    setOptions({{"copyPath", true}, {"newTextFile", false}});
-    setRunning(1);
-    clearRecords();
-    for (unsigned kind : {0u, 3u, UINT_MAX})
-        EXPECT_EQ(sync.menuForMenuKind(kind), (Menu{"", {entry("Copy Path", "copyPath:")}}));
+    settings.setAvailable(true);
+    const std::optional<Menu> menu = sync.menuForMenuKind(0);
+    ASSERT_TRUE(menu && menu->items.size() == 1);
+    EXPECT_EQ(menu->items[0].action, "copyPath:");
+    for (unsigned kind : {3u, UINT_MAX})
+        EXPECT_EQ(sync.menuForMenuKind(kind), menu);
     std::vector<std::string> lines = logLines();
     lines.resize(2);
     EXPECT_EQ(
@@ -153,12 +120,14 @@ TEST_F(MenuTest, RunningCompanionReloadsSecuredFoldersThenOptionsWhateverTheMenu
 }
 
 TEST_F(MenuTest, ItemImageIsTheSymbolAsATemplateWhenTheSystemHasIt) {
-    images.addSymbol("terminal");
     FinderSync& sync = makeFinderSync();
-    MenuItem known = entry("New Terminal Here", "openTerminalHere:");
-    known.image = MenuImage{"terminal", "icon:terminal", true, "New Terminal Here"};
-    EXPECT_EQ(sync.makeMenuItem("New Terminal Here", "openTerminalHere:", "terminal"), known);
-    EXPECT_EQ(sync.makeMenuItem("Copy Path", "copyPath:", "doc.on.doc"),
+    MenuItem known = sync.makeMenuItem("New Terminal Here", "openTerminalHere:", "terminal");
+    ASSERT_TRUE(known.image);
+    EXPECT_TRUE(known.image->isTemplate);
+    EXPECT_EQ(known.image->accessibilityDescription, "New Terminal Here");
+    known.image.reset();
+    EXPECT_EQ(known, entry("New Terminal Here", "openTerminalHere:"));
+    EXPECT_EQ(sync.makeMenuItem("Copy Path", "copyPath:", "no.such.symbol"),
               entry("Copy Path", "copyPath:"));
 }
 

@@ -2,15 +2,13 @@
 #include "extension/settings/menu_options_store.h"
 #include "tests/fakes/finder_sync_fixture.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
 
 namespace corvane {
 namespace {
-
-using ::testing::Contains;
-using ::testing::Not;
-using ::testing::StartsWith;
 
 // Which values carry a flag is PlistValue::flagValue's rule, checked on every
 // kind by the settings suite's typed tests.
@@ -32,36 +30,43 @@ class MenuOptionsStoreTest : public fakes::FinderSyncFixture {
     MenuOptionsStore store{settings, containers, files, log, defaults};
 };
 
-TEST_F(MenuOptionsStoreTest, FileWinsAloneWithoutOpeningTheSuite) {
-    writeOptionsFile(PlistDictionary{{"copyPath", true}, {"note", "text"}});
-    setSharedValue("contextMenuOptions", PlistDictionary{{"newTextFile", false}});
-    EXPECT_EQ(store.load(), (MenuOptions{{"copyPath", true}}));
-    EXPECT_EQ(logLines(), std::vector<std::string>{
-                              R"([CorvaneExt] Loaded menu options from file: ["copyPath": true])"});
-    EXPECT_THAT(calls, Not(Contains(StartsWith("settings."))));
-}
-
-TEST_F(MenuOptionsStoreTest, UnusableFilesFallThroughToTheSharedEntry) {
+TEST_F(MenuOptionsStoreTest, TheFirstSourceWithAUsableEntryWinsAlone) {
+    const std::string loaded = "[CorvaneExt] Loaded menu options: ";
+    const PlistDictionary shared{{"newTextFile", 0}, {"unknownKey", 1}};
+    const MenuOptions fromShared{{"newTextFile", false}, {"unknownKey", true}};
+    const std::string sharedLine = loaded + R"(["newTextFile": false, "unknownKey": true])";
+    struct Row {
+        std::optional<PlistValue> file;
+        PlistDictionary shared;
+        MenuOptions expected;
+        std::vector<std::string> lines;
+    };
     // A file that cannot be read as a dictionary is the file manager's to tell.
-    const PlistValue unusable[] = {PlistDictionary{}, PlistDictionary{{"copyPath", "yes"}},
-                                   PlistArray{PlistValue(true)}};
-    setSharedValue("contextMenuOptions", PlistDictionary{{"newTextFile", 0}, {"unknownKey", 1}});
-    for (const PlistValue& file : unusable) {
-        writeOptionsFile(file);
+    const Row rows[] = {
+        {PlistDictionary{{"copyPath", true}, {"note", "text"}},
+         shared,
+         {{"copyPath", true}},
+         {R"([CorvaneExt] Loaded menu options from file: ["copyPath": true])"}},
+        {PlistDictionary{}, shared, fromShared, {sharedLine}},
+        {PlistDictionary{{"copyPath", "yes"}}, shared, fromShared, {sharedLine}},
+        {PlistArray{PlistValue(true)}, shared, fromShared, {sharedLine}},
+        {std::nullopt,
+         {{"copyPath", "on"}},
+         defaults,
+         {loaded + "[:]", R"([CorvaneExt] Using default menu options: ["fromTheOwner": true])"}},
+    };
+    for (const Row& row : rows) {
+        std::filesystem::remove(temp / "container/MenuOptions.plist");
+        if (row.file)
+            writeOptionsFile(*row.file);
+        setSharedValue("contextMenuOptions", row.shared);
         clearRecords();
-        EXPECT_EQ(store.load(), (MenuOptions{{"newTextFile", false}, {"unknownKey", true}}));
-        EXPECT_EQ(logLines(),
-                  std::vector<std::string>{R"([CorvaneExt] Loaded menu options: )"
-                                           R"(["newTextFile": false, "unknownKey": true])"});
-        EXPECT_THAT(calls, Contains("settings.synchronize"));
+        EXPECT_EQ(store.load(), row.expected);
+        EXPECT_EQ(logLines(), row.lines);
+        const bool fromFile = row.lines[0].find("from file") != std::string::npos;
+        EXPECT_EQ(callsStartingWith({"settings."}).empty(), fromFile) << row.lines[0];
+        EXPECT_EQ(std::ranges::count(calls, "settings.synchronize"), fromFile ? 0 : 1);
     }
-}
-
-TEST_F(MenuOptionsStoreTest, NoUsableEntryAnywhereGivesTheOwnersDefaults) {
-    setSharedValue("contextMenuOptions", PlistDictionary{{"copyPath", "on"}});
-    EXPECT_EQ(store.load(), defaults);
-    EXPECT_EQ(logLines().back(),
-              R"([CorvaneExt] Using default menu options: ["fromTheOwner": true])");
 }
 
 } // namespace

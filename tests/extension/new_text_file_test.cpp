@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -13,10 +12,13 @@ namespace corvane {
 namespace {
 
 namespace fs = std::filesystem;
+using fakes::CallLog;
 
+/// The targets lie inside a secured folder, so each write runs in the access bracket.
 class NewTextFileTest : public fakes::FinderSyncFixture {
   protected:
     void SetUp() override {
+        grantFolder("g", granted);
         makeFinderSync();
         clearRecords();
     }
@@ -29,26 +31,22 @@ class NewTextFileTest : public fakes::FinderSyncFixture {
         return names;
     }
 
-    /// The calls whose entry starts with one of `prefixes`, in order.
-    std::vector<std::string> callsOf(const std::vector<std::string_view>& prefixes) const {
-        std::vector<std::string> picked;
-        for (const std::string& call : calls)
-            for (std::string_view prefix : prefixes)
-                if (call.starts_with(prefix))
-                    picked.push_back(call);
-        return picked;
+    /// What the action did, apart from asking for the target and testing names.
+    CallLog steps() const {
+        return callsStartingWith(
+            {"security.", "files.createFileAtomically", "workspace.", "scheduler.", "alerts."});
     }
+
+    const FileURL granted = temp.makeFolder("granted");
 };
 
-TEST_F(NewTextFileTest, TakesTheFirstFreeNameGapsIncludedAndAnyEntryCountsAsTaken) {
+TEST_F(NewTextFileTest, TakesTheFirstFreeNameAndRevealsTheEmptyFileWhileAccessIsOpen) {
     struct Row {
         std::vector<std::string> files, folders, danglingLinks;
         std::string expected;
     };
     const Row rows[] = {
         {{}, {}, {}, "Untitled.txt"},
-        {{"Untitled.txt"}, {}, {}, "Untitled 1.txt"},
-        {{"Untitled.txt", "Untitled 1.txt"}, {}, {}, "Untitled 2.txt"},
         {{"Untitled.txt", "Untitled 2.txt"}, {}, {}, "Untitled 1.txt"},
         {{"Untitled 1.txt"}, {}, {}, "Untitled.txt"},
         {{"untitled.txt", "Untitled"}, {"Untitled.txt"}, {}, "Untitled 1.txt"},
@@ -57,9 +55,9 @@ TEST_F(NewTextFileTest, TakesTheFirstFreeNameGapsIncludedAndAnyEntryCountsAsTake
     int n = 0;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.expected + " in row " + std::to_string(n));
-        const FileURL folder = temp.makeFolder("row" + std::to_string(n++));
+        const FileURL folder = temp.makeFolder("granted/row" + std::to_string(n++));
         for (const std::string& name : row.files)
-            temp.writeFile(folder.lastPathComponent() + "/" + name, "keep");
+            temp.writeFile("granted/" + folder.lastPathComponent() + "/" + name, "keep");
         for (const std::string& name : row.folders)
             fs::create_directory(folder.appending(name).path());
         for (const std::string& name : row.danglingLinks)
@@ -75,10 +73,10 @@ TEST_F(NewTextFileTest, TakesTheFirstFreeNameGapsIncludedAndAnyEntryCountsAsTake
         EXPECT_EQ(entries(folder), expectedEntries) << "no temporary file, nothing replaced";
         EXPECT_EQ(fs::file_size(path), 0u);
         EXPECT_EQ(logLines(), std::vector<std::string>{"SUCCESS: Created file at " + path});
-        EXPECT_EQ(callsOf({"workspace."}), std::vector<std::string>{"workspace.selectFile " + path +
-                                                                    " in " + folder.path()});
-        for (const std::string& name : row.files)
-            EXPECT_EQ(fs::file_size(folder.appending(name).path()), 4u) << name;
+        EXPECT_EQ(steps(), (CallLog{"security.startAccessing " + folder.path(),
+                                    "files.createFileAtomically " + path,
+                                    "workspace.selectFile " + path + " in " + folder.path(),
+                                    "security.stopAccessing " + folder.path()}));
     }
 }
 
@@ -100,10 +98,10 @@ TEST_F(NewTextFileTest, ANameTakenDuringTheWriteIsKeptAndTheNextFreeNameUsed) {
     EXPECT_EQ(scheduler.runQueuedTasks(), 0);
 }
 
-TEST_F(NewTextFileTest, AFailedWriteLogsQueuesTheAlertAndRevealsNothing) {
+TEST_F(NewTextFileTest, AFailedWriteLogsEndsAccessThenAlertsFromTheMainLoopAndRevealsNothing) {
     // A regular file as the target: no file can be made inside it, root or not.
-    temp.writeFile("notes.txt", "x");
-    const FileURL target = temp.url().appending("notes.txt");
+    temp.writeFile("granted/notes.txt", "x");
+    const FileURL target = granted.appending("notes.txt");
     controller.setTargetedURL(target);
 
     finderSync->createNewTextFile();
@@ -112,65 +110,19 @@ TEST_F(NewTextFileTest, AFailedWriteLogsQueuesTheAlertAndRevealsNothing) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_TRUE(lines[0].starts_with("Failed to create file: ")) << lines[0];
     EXPECT_GT(lines[0].size(), std::string("Failed to create file: ").size());
-    EXPECT_TRUE(callsOf({"workspace."}).empty());
     EXPECT_TRUE(alerts.shown().empty()) << "the alert waits for the main loop";
-    EXPECT_EQ(entries(temp.url()), (std::set<std::string>{"container", "notes.txt"}));
-
     EXPECT_EQ(scheduler.runQueuedTasks(), 1);
+    EXPECT_EQ(steps(),
+              (CallLog{"security.startAccessing " + target.path(),
+                       "files.createFileAtomically " + target.path() + "/Untitled.txt",
+                       "scheduler.postToMainQueue", "security.stopAccessing " + target.path(),
+                       "alerts.runModal Permission Required"}));
     const Alert expected{"Permission Required",
                          "Please grant access to notes.txt in the Corvane+ menu bar app, then "
                          "try again.",
                          AlertStyle::Warning,
                          {"OK"}};
     EXPECT_EQ(alerts.shown(), std::vector<Alert>{expected});
-}
-
-TEST_F(NewTextFileTest, AccessToATargetInsideASecuredFolderEndsBeforeTheAlertOrAfterTheReveal) {
-    const FileURL granted = temp.makeFolder("granted");
-    grantFolder("g", granted);
-    finderSync->loadSecuredURLs();
-    temp.writeFile("granted/file", "");
-    const FileURL good = temp.makeFolder("granted/sub");
-    const FileURL bad = granted.appending("file");
-    const FileURL outside = temp.makeFolder("outside");
-    const std::vector<std::string_view> steps = {"security.", "files.createFileAtomically",
-                                                 "workspace.", "scheduler.", "alerts."};
-
-    controller.setTargetedURL(good);
-    clearRecords();
-    finderSync->createNewTextFile();
-    const std::string created = good.appending("Untitled.txt").path();
-    EXPECT_EQ(callsOf(steps),
-              (std::vector<std::string>{"security.startAccessing " + good.path(),
-                                        "files.createFileAtomically " + created,
-                                        "workspace.selectFile " + created + " in " + good.path(),
-                                        "security.stopAccessing " + good.path()}));
-
-    controller.setTargetedURL(bad);
-    clearRecords();
-    finderSync->createNewTextFile();
-    scheduler.runQueuedTasks();
-    const std::string attempted = bad.appending("Untitled.txt").path();
-    EXPECT_EQ(callsOf(steps), (std::vector<std::string>{
-                                  "security.startAccessing " + bad.path(),
-                                  "files.createFileAtomically " + attempted,
-                                  "scheduler.postToMainQueue",
-                                  "security.stopAccessing " + bad.path(),
-                                  "alerts.runModal Permission Required",
-                              }));
-
-    // Outside every secured folder, and where access is refused, nothing is stopped.
-    security.refuseAccess(good.path());
-    for (const FileURL& target : {outside, good}) {
-        controller.setTargetedURL(target);
-        clearRecords();
-        finderSync->createNewTextFile();
-        EXPECT_TRUE(std::ranges::none_of(calls, [](const std::string& c) {
-            return c.starts_with("security.stopAccessing");
-        })) << target.path();
-        EXPECT_EQ(logLines().size(), 1u);
-    }
-    EXPECT_EQ(security.accessCount(good), 0);
 }
 
 TEST_F(NewTextFileTest, WithoutATargetTheFileAndTerminalActionsLogOneLineAndDoNothingElse) {

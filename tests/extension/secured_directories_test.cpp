@@ -1,25 +1,23 @@
 #include "extension/settings/secured_directories.h"
 #include "tests/fakes/finder_sync_fixture.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace corvane {
 namespace {
 
-using ::testing::Each;
-using ::testing::Not;
-using ::testing::StartsWith;
-
 using SecuredDirectoriesTest = fakes::FinderSyncFixture;
+using fakes::CallLog;
 
 TEST_F(SecuredDirectoriesTest, LoadListsTheFoldersGrantedInMapOrderAndLogs) {
     FileURL z = temp.makeFolder("z"), r = temp.makeFolder("r"), s = temp.makeFolder("s"),
             a = temp.makeFolder("a");
     grantFolder("z", z);
-    grantBrokenFolder("x", "The folder is gone.");
+    security.addBrokenBookmark("broken", "The folder is gone.");
+    addBookmarkValue("x", PlistData{"broken"});
     grantFolder("r", r);
     security.refuseAccess(r.path());
     grantFolder("s", s, /*stale=*/true);
@@ -43,12 +41,9 @@ TEST_F(SecuredDirectoriesTest, ReloadEndsEveryAccessBeforeStartingAgainAndDestru
     FinderSync& object = makeFinderSync();
     calls.clear();
     object.loadSecuredURLs();
-    auto firstStart = std::ranges::find_if(
-        calls, [](const std::string& call) { return call.starts_with("security.startAccessing"); });
+    const CallLog stops(calls.begin(), calls.begin() + firstCall("security.startAccessing"));
     for (const FileURL& folder : {a, b})
-        EXPECT_EQ(std::ranges::count(calls.begin(), firstStart,
-                                     "security.stopAccessing " + folder.path()),
-                  1);
+        EXPECT_EQ(std::ranges::count(stops, "security.stopAccessing " + folder.path()), 1);
     EXPECT_EQ(object.securedURLs(), (std::vector{a, b}));
     finderSync.reset();
     EXPECT_EQ(security.accessCount(a), 1);
@@ -68,7 +63,7 @@ TEST_F(SecuredDirectoriesTest, NoUsableMapEndsTheOldAccessAndListsNothing) {
     calls.clear();
     object.loadSecuredURLs();
     EXPECT_TRUE(object.securedURLs().empty());
-    EXPECT_THAT(calls, Each(Not(StartsWith("security.resolveBookmark"))));
+    EXPECT_EQ(callsStartingWith({"security.resolveBookmark"}), CallLog{});
 }
 
 TEST(SecuredDirectoryRule, InsideMeansACharacterPrefixOfAnyListedFolder) {
@@ -82,31 +77,16 @@ TEST(SecuredDirectoryRule, InsideMeansACharacterPrefixOfAnyListedFolder) {
     EXPECT_TRUE(isInsideAnyDirectory({FileURL::fromPath("/")}, "/any/path"));
 }
 
-TEST_F(SecuredDirectoriesTest, AccessBracketStartsOnTheTargetOnlyWhenInside) {
+// Which targets the bracket opens on, and that it stays open while the
+// operation runs, the rename engine's and "New Text File"'s tests check.
+TEST_F(SecuredDirectoriesTest, AnOperationThatThrowsStillEndsTheAccess) {
     grantFolder("granted", FileURL::fromPath("/granted"));
     FinderSync& object = makeFinderSync();
-    // Runs an operation at `path`; returns what was asked while it ran.
-    auto write = [&](const char* path) {
-        calls.clear();
-        return object.withSecurityScopedAccess(FileURL::fromPath(path), [&] { return calls; });
-    };
-    const std::string start = "security.startAccessing ", stop = "security.stopAccessing ";
-    // Inside: access on the target itself, open while the operation runs.
-    EXPECT_EQ(write("/granted/sub"), fakes::CallLog{start + "/granted/sub"});
-    EXPECT_EQ(calls, (fakes::CallLog{start + "/granted/sub", stop + "/granted/sub"}));
-    // Outside: nothing started, the operation still runs.
-    EXPECT_EQ(write("/elsewhere"), fakes::CallLog{});
-    EXPECT_EQ(calls, fakes::CallLog{});
-    // Refused: the operation runs and nothing is stopped.
-    security.refuseAccess("/granted/locked");
-    EXPECT_EQ(write("/granted/locked"), fakes::CallLog{start + "/granted/locked"});
-    EXPECT_EQ(calls, fakes::CallLog{start + "/granted/locked"});
-    // A failing operation still ends the access.
-    EXPECT_THROW(object.withSecurityScopedAccess(FileURL::fromPath("/granted/t"),
-                                                 [] { throw std::runtime_error("boom"); }),
+    const FileURL target = FileURL::fromPath("/granted/t");
+    EXPECT_THROW(object.withSecurityScopedAccess(target, [] { throw std::runtime_error("boom"); }),
                  std::runtime_error);
-    EXPECT_EQ(calls.back(), stop + "/granted/t");
-    EXPECT_EQ(security.accessCount(FileURL::fromPath("/granted/t")), 0);
+    EXPECT_EQ(security.accessCount(target), 0);
+    EXPECT_EQ(calls.back(), "security.stopAccessing /granted/t");
 }
 
 } // namespace

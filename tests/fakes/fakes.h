@@ -16,11 +16,9 @@
 #include "platform/scheduler.h"
 #include "platform/security_scope.h"
 #include "platform/settings.h"
-#include "platform/system_images.h"
 #include "platform/uuid.h"
 #include "platform/workspace.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -30,6 +28,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace corvane::fakes {
@@ -84,28 +83,26 @@ class FakeSettingsProvider::Suite final : public SettingsSuite {
     }
     Expected<void> setObject(const PlistValue& value, std::string_view key) override {
         owner_.record("settings.setObject " + std::string(key));
-        return update([&](PlistDictionary& store) { store.set(std::string(key), value); });
+        owner_.store(name_).set(std::string(key), value);
+        return refresh();
     }
     Expected<void> removeObject(std::string_view key) override {
         owner_.record("settings.removeObject " + std::string(key));
-        return update([&](PlistDictionary& store) { store.remove(key); });
+        owner_.store(name_).remove(key);
+        return refresh();
     }
     bool synchronize() override {
         owner_.record("settings.synchronize");
-        snapshot_ = owner_.store(name_);
-        return true;
+        return refresh().has_value();
     }
     Expected<void> modifyObject(std::string_view key, const Modification& change) override {
         owner_.record("settings.modifyObject " + std::string(key));
-        PlistDictionary& store = owner_.store(name_);
-        applyModification(store, key, change);
-        snapshot_ = store;
-        return {};
+        applyModification(owner_.store(name_), key, change);
+        return refresh();
     }
 
   private:
-    template <class Change> Expected<void> update(Change&& change) {
-        change(owner_.store(name_));
+    Expected<void> refresh() {
         snapshot_ = owner_.store(name_);
         return {};
     }
@@ -256,7 +253,6 @@ class FakeNotificationCenter final : public NotificationCenter, Recorder {
             handler(notification);
         return matching.size();
     }
-    std::size_t observerCount() const { return observers_.size(); }
 
     /// Every notification posted, in order.
     const std::vector<Notification>& posted() const { return posted_; }
@@ -276,9 +272,8 @@ class FakeScheduler final : public Scheduler, Recorder {
     std::unique_ptr<Timer> scheduleRepeatingTimer(std::chrono::milliseconds interval,
                                                   std::function<void()> block) override {
         record("scheduler.scheduleRepeatingTimer " + std::to_string(interval.count()) + "ms");
-        auto state = std::make_shared<TimerState>(TimerState{std::move(block), true});
-        timers_.push_back(state);
-        return std::make_unique<FakeTimer>(std::move(state));
+        timers_.push_back(std::make_shared<std::function<void()>>(std::move(block)));
+        return std::make_unique<FakeTimer>(timers_.back());
     }
     void postToMainQueue(std::function<void()> task) override {
         record("scheduler.postToMainQueue");
@@ -288,50 +283,42 @@ class FakeScheduler final : public Scheduler, Recorder {
     /// Runs the queued tasks in order, those they queue included; returns how many ran.
     int runQueuedTasks() {
         int ran = 0;
-        while (!queued_.empty()) {
+        for (; !queued_.empty(); ++ran) {
             std::function<void()> task = std::move(queued_.front());
             queued_.erase(queued_.begin());
             task();
-            ++ran;
         }
         return ran;
     }
 
     /// One tick of every timer still valid, in the order they were made;
-    /// returns how many fired. Invalidated and destroyed timers are dropped.
+    /// returns how many fired.
     std::size_t fireTimers() {
-        std::erase_if(timers_, [](const auto& state) { return !state->valid; });
-        std::vector<std::shared_ptr<TimerState>> due = timers_;
+        std::erase_if(timers_, [](const auto& block) { return !*block; });
+        const auto due = timers_; // a tick may make or drop timers
         std::size_t fired = 0;
-        for (const auto& state : due) {
-            if (state->valid) {
-                state->block();
+        for (const auto& block : due) {
+            // A copy runs, so a block that invalidates its own timer survives.
+            if (std::function<void()> run = *block) {
+                run();
                 ++fired;
             }
         }
         return fired;
     }
-    /// The timers that would still fire.
-    std::size_t validTimerCount() const {
-        return static_cast<std::size_t>(
-            std::ranges::count_if(timers_, [](const auto& state) { return state->valid; }));
-    }
 
   private:
-    std::vector<std::function<void()>> queued_;
-    struct TimerState {
-        std::function<void()> block;
-        bool valid;
-    };
     /// Stops firing when invalidated or destroyed, as every timer must.
     struct FakeTimer final : Timer {
-        explicit FakeTimer(std::shared_ptr<TimerState> state) : state(std::move(state)) {}
+        explicit FakeTimer(std::shared_ptr<std::function<void()>> block)
+            : block(std::move(block)) {}
         ~FakeTimer() override { invalidate(); }
-        void invalidate() override { state->valid = false; }
-        bool isValid() const override { return state->valid; }
-        std::shared_ptr<TimerState> state;
+        void invalidate() override { *block = nullptr; }
+        bool isValid() const override { return *block != nullptr; }
+        std::shared_ptr<std::function<void()>> block;
     };
-    std::vector<std::shared_ptr<TimerState>> timers_;
+    std::vector<std::function<void()>> queued_;
+    std::vector<std::shared_ptr<std::function<void()>>> timers_;
 };
 
 /// A controller whose target and selection the test sets (none at first),
@@ -379,45 +366,22 @@ class FakeUUIDSource final : public UUIDSource {
     int count_ = 0;
 };
 
-/// Images for the symbols added; the icon name is "icon:" + symbol.
-class FakeSystemImages final : public SystemImages {
-  public:
-    std::optional<MenuImage> systemSymbolImage(std::string_view symbolName,
-                                               std::string_view accessibilityDescription) override {
-        if (!known_.contains(symbolName))
-            return std::nullopt;
-        return MenuImage{std::string(symbolName), "icon:" + std::string(symbolName), false,
-                         std::string(accessibilityDescription)};
-    }
-
-    void addSymbol(std::string name) { known_.insert(std::move(name)); }
-
-  private:
-    std::set<std::string, std::less<>> known_;
-};
-
 /// Records reveals and open requests. An open request completes only when
 /// the test says so, with the outcome set for it when it was made.
 class FakeWorkspace final : public Workspace, Recorder {
   public:
     using Recorder::Recorder;
 
-    struct OpenRequest {
-        std::vector<FileURL> urls;
-        FileURL application;
-        bool hasCompletion = false;
-    };
-
     void selectFile(std::string_view filePath, std::string_view rootPath) override {
         record("workspace.selectFile " + std::string(filePath) + " in " + std::string(rootPath));
     }
+    /// Recorded as "workspace.openURLs <application> <url>...".
     void openURLs(const std::vector<FileURL>& urls, const FileURL& application,
                   OpenCompletion completion) override {
         std::string entry = "workspace.openURLs " + application.path();
         for (const FileURL& url : urls)
             entry += " " + url.path();
         record(std::move(entry));
-        requests_.push_back({urls, application, completion != nullptr});
         if (completion)
             pending_.emplace_back(std::move(completion), nextOutcome_);
         nextOutcome_ = {};
@@ -428,16 +392,13 @@ class FakeWorkspace final : public Workspace, Recorder {
     /// Calls the completions of the requests made so far, each once, in
     /// order; returns how many were called.
     int completePendingOpens() {
-        auto pending = std::move(pending_);
-        pending_.clear();
+        auto pending = std::exchange(pending_, {});
         for (auto& [completion, outcome] : pending)
             completion(outcome);
         return static_cast<int>(pending.size());
     }
-    const std::vector<OpenRequest>& openRequests() const { return requests_; }
 
   private:
-    std::vector<OpenRequest> requests_;
     std::vector<std::pair<OpenCompletion, Expected<void>>> pending_;
     Expected<void> nextOutcome_;
 };

@@ -2,16 +2,20 @@
 
 // A test fixture that builds every service for a FinderSync object: fakes
 // recording into one call log, the real POSIX file manager on a temporary
-// folder, and a string stream as the log.
+// folder, the real table of symbol images, and a string stream as the log.
 
 #include "extension/companion_contract.h"
 #include "extension/finder_sync.h"
+#include "platform/linux/freedesktop_system_images.h"
 #include "platform/linux/plist/plist_codec.h"
 #include "tests/fakes/fakes.h"
 #include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -49,12 +53,6 @@ class FinderSyncFixture : public ::testing::Test {
         addBookmarkValue(key, PlistData{"bookmark:" + key});
     }
 
-    /// A granted folder whose bookmark fails to resolve with `description`.
-    void grantBrokenFolder(const std::string& key, std::string description) {
-        security.addBrokenBookmark("broken:" + key, std::move(description));
-        addBookmarkValue(key, PlistData{"broken:" + key});
-    }
-
     /// Adds any value (a string, say) to the suite's bookmark map.
     void addBookmarkValue(const std::string& key, PlistValue value) {
         bookmarks.set(key, std::move(value));
@@ -76,6 +74,35 @@ class FinderSyncFixture : public ::testing::Test {
         return lines;
     }
 
+    /// The recorded calls that start with one of `prefixes`, in order.
+    CallLog callsStartingWith(std::initializer_list<std::string_view> prefixes) const {
+        CallLog picked;
+        std::ranges::copy_if(
+            calls, std::back_inserter(picked), [prefixes](const std::string& call) {
+                return std::ranges::any_of(prefixes,
+                                           [&](auto prefix) { return call.starts_with(prefix); });
+            });
+        return picked;
+    }
+
+    /// The index of the first recorded call that starts with `prefix`, or the
+    /// number of calls when there is none.
+    std::ptrdiff_t firstCall(std::string_view prefix) const {
+        return std::ranges::find_if(
+                   calls, [prefix](const std::string& call) { return call.starts_with(prefix); }) -
+               calls.begin();
+    }
+
+    /// The user info of every notification posted, each checked to be named `name`.
+    std::vector<PlistDictionary> postedUserInfo(std::string_view name) const {
+        std::vector<PlistDictionary> infos;
+        for (const Notification& posted : notifications.posted()) {
+            EXPECT_EQ(posted.name, name);
+            infos.push_back(posted.userInfo);
+        }
+        return infos;
+    }
+
     /// Forgets the log text and the recorded calls so far.
     void clearRecords() {
         log.str("");
@@ -93,7 +120,7 @@ class FinderSyncFixture : public ::testing::Test {
     FakeNotificationCenter notifications{&calls};
     FakeScheduler scheduler{&calls};
     FakeUUIDSource uuids;
-    FakeSystemImages images;
+    FreedesktopSystemImages images;
     FakeWorkspace workspace{&calls};
     FakePasteboard pasteboard{&calls};
     FakeAlertPresenter alerts{&calls};
