@@ -163,9 +163,8 @@ PrivateBus::PrivateBus(const std::optional<std::string>& servicesFolder) {
         servicesFolder ? "<servicedir>" + *servicesFolder + "</servicedir>" : "";
     if (!(std::ofstream(config) << "<busconfig><type>session</type><listen>unix:dir=" << dir_.path()
                                 << "</listen>" << services
-                                << "<auth>EXTERNAL</auth><policy context=\"default\">"
-                                   "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                                   "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                                << "<policy context=\"default\"><allow send_destination=\"*\"/>"
+                                   "<allow receive_sender=\"*\"/><allow own=\"*\"/>"
                                    "</policy></busconfig>\n"
                                 << std::flush))
         throw std::runtime_error("PrivateBus: cannot write " + config);
