@@ -74,10 +74,11 @@ TEST_F(NautilusModuleTest, ChosenItemsActOnTheFolderAndSelectionTheirMenuWasFor)
     companion({"options", "newTextFile=true", "copyPath=true"});
     const std::string sub = dir.makeFolder("sub").path();
     // A selection's folder is that of its first item.
-    ASSERT_TRUE(fileItems(provider(), {fileUri(sub + "/a"), fileUri(dir / "caf\xe9")})
-                    .activate("Copy Path"));
-    ASSERT_TRUE(backgroundItems(provider(), fileUri(sub)).activate("New Text File"));
-    ASSERT_TRUE(fileItems(provider(), {fileUri(dir / "b")}).activate("New Text File"));
+    const MenuItems selection =
+        fileItems(provider(), {fileUri(sub + "/a"), fileUri(dir / "caf\xe9")});
+    ASSERT_TRUE(selection.activate("Copy Path"));
+    ASSERT_TRUE(selection.activate("New Text File"));
+    ASSERT_TRUE(backgroundItems(provider(), fileUri(dir.path())).activate("New Text File"));
     // Each is sent without waiting for the extension, which runs them in turn.
     EXPECT_TRUE(spinUntil(
         [&] {
