@@ -30,10 +30,6 @@ std::vector<std::string> words(std::string_view line) {
 
 class CompanionTool : public EndToEnd {
   protected:
-    CommandResult run(std::vector<std::string> args) const {
-        args.insert(args.begin(), CORVANE_COMPANION);
-        return runCommand(std::move(args), env);
-    }
     /// The suite as the extension sees it, read from the file independently.
     std::unique_ptr<SettingsSuite> suite() const {
         DirectoryAppGroupContainers containers(env.at("CORVANE_GROUP_CONTAINERS"));
@@ -83,11 +79,11 @@ TEST_F(CompanionTool, SettingsCommandsStoreWhatTheExtensionReads) {
             {"options --clear --file", kOptions, {}, {}}, // clearing twice
         };
     for (const auto& [command, key, stored, inFile] : steps) {
-        auto result = run(words(command));
-        ASSERT_EQ(result.exitStatus, 0) << command << ": " << result.err;
-        EXPECT_EQ(suite()->objectForKey(key), stored) << command;
+        SCOPED_TRACE(command);
+        companion(words(command));
+        EXPECT_EQ(suite()->objectForKey(key), stored);
         const std::string text = dir.readFile(file);
-        EXPECT_EQ(fs::exists(dir / file), inFile.has_value()) << command;
+        EXPECT_EQ(fs::exists(dir / file), inFile.has_value());
         if (inFile) {
             EXPECT_TRUE(text.starts_with("<?xml")) << text;
             auto value = plist::read(text);
@@ -115,8 +111,8 @@ TEST_F(CompanionTool, GrantStoresResolvableBookmarksAndRevokeRemovesOne) {
     companion({"revoke", dir / "granted"});
     map = securedDirectories();
     EXPECT_TRUE(map && map->size() == 1 && map->contains("Other"));
-    EXPECT_EQ(run({"revoke", "Missing"}).exitStatus, 1);
-    EXPECT_EQ(run({"grant", dir / "absent"}).exitStatus, 1);
+    companion({"revoke", "Missing"}, 1);
+    companion({"grant", dir / "absent"}, 1);
 }
 
 // Each grant edits the one "securedDirectories" dictionary; two companions
@@ -172,13 +168,13 @@ TEST_F(CompanionTool, ReadPrintsTheStoredValueAsJson) {
                                  {"unix", PlistDate{-978307200.0}},
                                  {"leap", PlistDate{951782400.0 - 978307200.0 + 3723.0}}};
     ASSERT_TRUE(suite()->setObject(stored, "probe"));
-    EXPECT_EQ(run({"read", "probe"}).out,
+    EXPECT_EQ(companion({"read", "probe"}).out,
               R"({"z": true, "a": [1, -2.5, 3.0, 18446744073709551615], "e": [], )"
               R"("s": "q\"b\\\n\t\u0001\u007fé", "d4": "AP8QIA==", "d2": "YWI=", )"
               R"("epoch": "2001-01-01T00:00:00Z", "unix": "1970-01-01T00:00:00Z", )"
               R"("leap": "2000-02-29T01:02:03Z"})"
               "\n");
-    EXPECT_EQ(run({"read", "nothing"}).out, "null\n");
+    EXPECT_EQ(companion({"read", "nothing"}).out, "null\n");
 }
 
 // Names, counts and a listener's filter are also heard end to end with the

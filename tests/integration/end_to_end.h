@@ -22,11 +22,12 @@ class EndToEnd : public ::testing::Test {
         args.insert(args.begin(), CORVANE_FINDER);
         return runCommand(std::move(args), env);
     }
-    /// Runs corvane-companion with `args`, which must succeed.
-    void companion(std::vector<std::string> args) const {
+    /// Runs corvane-companion with `args`, which must end in `status`.
+    CommandResult companion(std::vector<std::string> args, int status = 0) const {
         args.insert(args.begin(), CORVANE_COMPANION);
         CommandResult result = runCommand(std::move(args), env);
-        ASSERT_EQ(result.exitStatus, 0) << result.err;
+        EXPECT_EQ(result.exitStatus, status) << result.err;
+        return result;
     }
     /// Starts `corvane-companion listen --count COUNT ARGS...` and waits
     /// until it listens.

@@ -16,25 +16,6 @@ struct FakeBusService::State {
 
 namespace {
 
-std::string describe(GVariant* value) {
-    if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING))
-        return g_variant_get_string(value, nullptr);
-    const bool tuple = g_variant_is_of_type(value, G_VARIANT_TYPE_TUPLE);
-    if (!tuple && !g_variant_is_of_type(value, G_VARIANT_TYPE_STRING_ARRAY)) {
-        gchar* printed = g_variant_print(value, FALSE);
-        std::string text(printed);
-        g_free(printed);
-        return text;
-    }
-    std::string text = tuple ? "(" : "[";
-    for (gsize i = 0; i < g_variant_n_children(value); ++i) {
-        GVariant* child = g_variant_get_child_value(value, i);
-        text += (i == 0 ? "" : ", ") + describe(child);
-        g_variant_unref(child);
-    }
-    return text + (tuple ? ")" : "]");
-}
-
 /// Runs on GDBus's worker thread: records and answers the calls, lets
 /// everything else through.
 GDBusMessage* answerCalls(GDBusConnection* connection, GDBusMessage* message, gboolean incoming,
@@ -42,8 +23,9 @@ GDBusMessage* answerCalls(GDBusConnection* connection, GDBusMessage* message, gb
     if (!incoming || g_dbus_message_get_message_type(message) != G_DBUS_MESSAGE_TYPE_METHOD_CALL)
         return message;
     GVariant* body = g_dbus_message_get_body(message);
-    std::string call =
-        g_dbus_message_get_member(message) + (body != nullptr ? describe(body) : std::string("()"));
+    gchar* arguments = body != nullptr ? g_variant_print(body, FALSE) : g_strdup("()");
+    std::string call = g_dbus_message_get_member(message) + std::string(arguments);
+    g_free(arguments);
     GDBusMessage* reply = g_dbus_message_new_method_reply(message);
     g_dbus_message_set_body(reply, g_variant_new("(u)", 1u));
     g_dbus_connection_send_message(connection, reply, G_DBUS_SEND_MESSAGE_FLAGS_NONE, nullptr,

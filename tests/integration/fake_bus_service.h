@@ -13,8 +13,8 @@ typedef struct _GDBusConnection GDBusConnection;
 namespace corvane::testing {
 
 /// Owns a bus name, answers every method call sent to it with (uint32 1) and
-/// records each call as text: "Method(arg, ...)", strings as they are, string
-/// arrays in brackets, other values in GVariant text form.
+/// records each call as its name and arguments in GVariant text form, such
+/// as "ShowItems(['file:///a'], '')".
 class FakeBusService {
   public:
     /// Connects to the bus at `busAddress` and owns `name` before returning.

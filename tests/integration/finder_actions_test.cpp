@@ -34,9 +34,7 @@ class FinderActions : public EndToEnd {
         return listener.lines();
     }
     /// The companion's `read KEY`.
-    std::string read(const std::string& key) const {
-        return runCommand({CORVANE_COMPANION, "read", key}, env).out;
-    }
+    std::string read(const std::string& key) const { return companion({"read", key}).out; }
     /// An executable script in the temporary folder.
     std::string script(const std::string& name, const std::string& body) const {
         dir.writeFile(name, "#!/bin/sh\n" + body + "\n");
@@ -57,9 +55,9 @@ TEST_F(FinderActions, NewTextFileThreeTimesCreatesThreeEmptyFilesAndShowsEach) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 3);
     const std::string uri = "file://" + dir.path() + "/my%20notes/Untitled";
     EXPECT_EQ(fileManager.waitForCalls(3),
-              (std::vector<std::string>{"ShowItems([" + uri + ".txt], )",
-                                        "ShowItems([" + uri + "%201.txt], )",
-                                        "ShowItems([" + uri + "%202.txt], )"}));
+              (std::vector<std::string>{"ShowItems(['" + uri + ".txt'], '')",
+                                        "ShowItems(['" + uri + "%201.txt'], '')",
+                                        "ShowItems(['" + uri + "%202.txt'], '')"}));
 }
 
 TEST_F(FinderActions, AFailedWriteRaisesTheAlertOnTheDesktopElseOnStandardError) {
@@ -73,8 +71,8 @@ TEST_F(FinderActions, AFailedWriteRaisesTheAlertOnTheDesktopElseOnStandardError)
         choose({"New Text File", "--target", target});
         EXPECT_EQ(server.waitForCalls(1),
                   std::vector<std::string>{
-                      "Notify(Corvane, 0, dialog-warning, Permission Required, " + informative +
-                      ", [default, OK], {'urgency': <byte 0x02>}, 0)"});
+                      "Notify('Corvane', 0, 'dialog-warning', 'Permission Required', '" +
+                      informative + "', ['default', 'OK'], {'urgency': <byte 0x02>}, 0)"});
     }
     auto failure = extension->waitForLine("Failed to create file: ");
     ASSERT_TRUE(failure);
