@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -47,6 +48,11 @@ class TempDir {
         std::ofstream out(*this / relative, std::ios::binary | std::ios::trunc);
         if (!(out << contents).flush())
             throw std::runtime_error("cannot write " + std::string(relative));
+    }
+    /// The bytes of the file `relative` inside; empty when it cannot be read.
+    std::string readFile(std::string_view relative) const {
+        std::ifstream in(*this / relative, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
     }
 
   private:

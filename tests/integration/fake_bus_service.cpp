@@ -2,166 +2,86 @@
 
 #include <gio/gio.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 
 namespace corvane::testing {
 
 struct FakeBusService::State {
-    Definition definition;
-    std::string address;
     std::mutex mutex;
     std::condition_variable changed;
-    std::vector<Call> calls;
-    bool ready = false;
-    std::string failure;
-    GMainContext* context = nullptr;
-    GMainLoop* loop = nullptr;
+    std::vector<std::string> calls;
 };
 
 namespace {
 
-void collectStrings(GVariant* value, std::vector<std::string>& out) {
-    if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING)) {
-        out.emplace_back(g_variant_get_string(value, nullptr));
-    } else if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING_ARRAY)) {
-        for (gsize i = 0; i < g_variant_n_children(value); ++i) {
-            GVariant* child = g_variant_get_child_value(value, i);
-            out.emplace_back(g_variant_get_string(child, nullptr));
-            g_variant_unref(child);
-        }
-    }
-}
-
-void onMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
-                  GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
-    auto* state = static_cast<FakeBusService::State*>(data);
-    FakeBusService::Call call{method, {}, {}};
-    for (gsize i = 0; i < g_variant_n_children(parameters); ++i) {
-        GVariant* child = g_variant_get_child_value(parameters, i);
-        collectStrings(child, call.strings);
-        g_variant_unref(child);
-    }
-    gchar* text = g_variant_print(parameters, FALSE);
-    call.text = text;
-    g_free(text);
-    g_dbus_method_invocation_return_value(invocation,
-                                          g_variant_new_parsed(state->definition.reply.c_str()));
-    std::lock_guard lock(state->mutex);
-    state->calls.push_back(std::move(call));
-    state->changed.notify_all();
-}
-
-const GDBusInterfaceVTable kVTable = {onMethodCall, nullptr, nullptr, {}};
-
-void serve(std::shared_ptr<FakeBusService::State> state) {
-    auto fail = [&](std::string why) {
-        std::lock_guard lock(state->mutex);
-        state->failure = std::move(why);
-        state->changed.notify_all();
-    };
-    g_main_context_push_thread_default(state->context);
-    GError* error = nullptr;
-    GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
-        state->address.c_str(),
-        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &error);
-    GDBusNodeInfo* node =
-        connection
-            ? g_dbus_node_info_new_for_xml(state->definition.introspectionXml.c_str(), &error)
-            : nullptr;
-    guint registration = node ? g_dbus_connection_register_object(
-                                    connection, state->definition.objectPath.c_str(),
-                                    node->interfaces[0], &kVTable, state.get(), nullptr, &error)
-                              : 0;
-    GVariant* owned =
-        registration ? g_dbus_connection_call_sync(
-                           connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                           "org.freedesktop.DBus", "RequestName",
-                           g_variant_new("(su)", state->definition.busName.c_str(), 4u),
-                           G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error)
-                     : nullptr;
-    if (owned) {
-        g_variant_unref(owned);
-        {
-            std::lock_guard lock(state->mutex);
-            state->ready = true;
-            state->changed.notify_all();
-        }
-        g_main_loop_run(state->loop);
-    } else {
-        fail(error ? error->message : "cannot serve");
-    }
-    if (error)
-        g_error_free(error);
-    if (registration)
-        g_dbus_connection_unregister_object(connection, registration);
-    if (node)
-        g_dbus_node_info_unref(node);
-    if (connection) {
-        g_dbus_connection_close_sync(connection, nullptr, nullptr);
-        g_object_unref(connection);
-    }
-    g_main_context_pop_thread_default(state->context);
+/// Runs on GDBus's worker thread: records and answers the calls, lets
+/// everything else through.
+GDBusMessage* answerCalls(GDBusConnection* connection, GDBusMessage* message, gboolean incoming,
+                          gpointer data) {
+    if (!incoming || g_dbus_message_get_message_type(message) != G_DBUS_MESSAGE_TYPE_METHOD_CALL)
+        return message;
+    GVariant* body = g_dbus_message_get_body(message);
+    gchar* arguments = body != nullptr ? g_variant_print(body, FALSE) : g_strdup("()");
+    std::string call = g_dbus_message_get_member(message) + std::string(arguments);
+    g_free(arguments);
+    GDBusMessage* reply = g_dbus_message_new_method_reply(message);
+    g_dbus_message_set_body(reply, g_variant_new("(u)", 1u));
+    g_dbus_connection_send_message(connection, reply, G_DBUS_SEND_MESSAGE_FLAGS_NONE, nullptr,
+                                   nullptr);
+    g_object_unref(reply);
+    g_object_unref(message);
+    auto& state = **static_cast<std::shared_ptr<FakeBusService::State>*>(data);
+    std::lock_guard lock(state.mutex);
+    state.calls.push_back(std::move(call));
+    state.changed.notify_all();
+    return nullptr;
 }
 
 } // namespace
 
-FakeBusService::Definition FakeBusService::fileManager() {
-    return {"org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-            R"(<node><interface name="org.freedesktop.FileManager1">
-                 <method name="ShowItems"><arg type="as" direction="in"/>
-                   <arg type="s" direction="in"/></method>
-               </interface></node>)",
-            "()"};
-}
-
-FakeBusService::Definition FakeBusService::notifications() {
-    return {"org.freedesktop.Notifications", "/org/freedesktop/Notifications",
-            R"(<node><interface name="org.freedesktop.Notifications">
-                 <method name="Notify"><arg type="s" direction="in"/><arg type="u" direction="in"/>
-                   <arg type="s" direction="in"/><arg type="s" direction="in"/>
-                   <arg type="s" direction="in"/><arg type="as" direction="in"/>
-                   <arg type="a{sv}" direction="in"/><arg type="i" direction="in"/>
-                   <arg type="u" direction="out"/></method>
-               </interface></node>)",
-            "(uint32 1,)"};
-}
-
-FakeBusService::FakeBusService(const std::string& busAddress, Definition definition)
+FakeBusService::FakeBusService(const std::string& busAddress, const std::string& name)
     : state_(std::make_shared<State>()) {
-    state_->definition = std::move(definition);
-    state_->address = busAddress;
-    state_->context = g_main_context_new();
-    state_->loop = g_main_loop_new(state_->context, FALSE);
-    thread_ = std::thread(serve, state_);
-    std::unique_lock lock(state_->mutex);
-    state_->changed.wait(lock, [&] { return state_->ready || !state_->failure.empty(); });
-    if (!state_->ready) {
-        std::string why = state_->failure;
-        lock.unlock();
-        thread_.join();
-        g_main_loop_unref(state_->loop);
-        g_main_context_unref(state_->context);
-        throw std::runtime_error("cannot serve " + state_->definition.busName + ": " + why);
+    GError* error = nullptr;
+    connection_ = g_dbus_connection_new_for_address_sync(
+        busAddress.c_str(),
+        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, &error);
+    GVariant* owned = nullptr;
+    if (connection_ != nullptr) {
+        // The filter keeps the state alive as long as GDBus may still run it.
+        g_dbus_connection_add_filter(
+            connection_, answerCalls, new std::shared_ptr<State>(state_),
+            [](gpointer data) { delete static_cast<std::shared_ptr<State>*>(data); });
+        owned = g_dbus_connection_call_sync(
+            connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+            "RequestName", g_variant_new("(su)", name.c_str(), 4u /* DO_NOT_QUEUE */),
+            G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
+    }
+    guint32 result = 0;
+    if (owned != nullptr) {
+        g_variant_get(owned, "(u)", &result);
+        g_variant_unref(owned);
+    }
+    if (result != 1 /* PRIMARY_OWNER */) {
+        const std::string why = error != nullptr ? error->message : "the name is taken";
+        if (error != nullptr)
+            g_error_free(error);
+        if (connection_ != nullptr)
+            g_object_unref(connection_);
+        throw std::runtime_error("cannot own " + name + ": " + why);
     }
 }
 
 FakeBusService::~FakeBusService() {
-    g_main_context_invoke(
-        state_->context,
-        +[](gpointer loop) {
-            g_main_loop_quit(static_cast<GMainLoop*>(loop));
-            return G_SOURCE_REMOVE;
-        },
-        state_->loop);
-    thread_.join();
-    g_main_loop_unref(state_->loop);
-    g_main_context_unref(state_->context);
+    g_dbus_connection_close_sync(connection_, nullptr, nullptr);
+    g_object_unref(connection_);
 }
 
-std::vector<FakeBusService::Call> FakeBusService::waitForCalls(std::size_t count,
-                                                               std::chrono::milliseconds timeout) {
+std::vector<std::string> FakeBusService::waitForCalls(std::size_t count,
+                                                      std::chrono::milliseconds timeout) {
     std::unique_lock lock(state_->mutex);
     state_->changed.wait_for(lock, timeout, [&] { return state_->calls.size() >= count; });
     return state_->calls;

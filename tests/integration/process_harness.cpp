@@ -10,10 +10,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <stdexcept>
-#include <system_error>
 #include <thread>
 
 extern char** environ;
@@ -35,24 +33,33 @@ Environment currentEnvironment() {
     return env;
 }
 
-// ---------------------------------------------------------------- TempDir
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
+               std::chrono::milliseconds interval) {
+    const auto deadline = Clock::now() + timeout;
+    while (!done()) {
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(interval);
+    }
+    return true;
+}
 
 // ---------------------------------------------------------------- Process
 
 Process::Process(std::vector<std::string> argv, Environment environment) {
     // Everything the child needs is prepared before fork: between fork and
     // exec only async-signal-safe calls are allowed in a threaded process.
-    std::vector<char*> args;
-    for (auto& a : argv)
-        args.push_back(a.data());
-    args.push_back(nullptr);
     std::vector<std::string> envStrings;
     for (const auto& [name, value] : environment)
         envStrings.push_back(name + "=" + value);
-    std::vector<char*> envp;
-    for (auto& e : envStrings)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
+    auto pointers = [](std::vector<std::string>& strings) {
+        std::vector<char*> pointers;
+        for (std::string& string : strings)
+            pointers.push_back(string.data());
+        pointers.push_back(nullptr);
+        return pointers;
+    };
+    std::vector<char*> args = pointers(argv), envp = pointers(envStrings);
     const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
     const int fds[3] = {::open("/dev/null", O_RDONLY | O_CLOEXEC),
                         ::open((dir_ / "stdout").c_str(), flags, 0600),
@@ -93,18 +100,21 @@ Process::~Process() {
 
 std::optional<std::string> Process::waitForLine(std::string_view text,
                                                 std::chrono::milliseconds timeout, Stream stream) {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        // Whether it ended is known before the last read, so that read sees everything.
-        const bool ended = wait(0ms).has_value();
-        for (const std::string& line : lines(stream)) {
-            if (line.find(text) != std::string::npos)
-                return line;
-        }
-        if (ended || Clock::now() >= deadline)
-            return std::nullopt;
-        std::this_thread::sleep_for(5ms);
-    }
+    std::optional<std::string> found;
+    waitUntil(
+        [&] {
+            // Whether it ended is known before the read, so that read sees everything.
+            const bool ended = wait(0ms).has_value();
+            for (std::string& line : lines(stream)) {
+                if (line.find(text) != std::string::npos) {
+                    found = std::move(line);
+                    return true;
+                }
+            }
+            return ended;
+        },
+        timeout);
+    return found;
 }
 
 std::vector<std::string> Process::lines(Stream stream) const {
@@ -118,8 +128,7 @@ std::vector<std::string> Process::lines(Stream stream) const {
 }
 
 std::string Process::output(Stream stream) const {
-    std::ifstream in(dir_ / (stream == Stream::Stdout ? "stdout" : "stderr"), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return dir_.readFile(stream == Stream::Stdout ? "stdout" : "stderr");
 }
 
 void Process::sendSignal(int signal) {
@@ -128,32 +137,22 @@ void Process::sendSignal(int signal) {
 }
 
 std::optional<int> Process::wait(std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    int status = 0;
-    while (!exitStatus_) {
-        if (waitpid(pid_, &status, WNOHANG) == pid_)
-            exitStatus_ = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
-        else if (Clock::now() >= deadline)
-            return std::nullopt;
-        else
-            std::this_thread::sleep_for(5ms);
-    }
+    waitUntil(
+        [&] {
+            int status = 0;
+            if (!exitStatus_ && waitpid(pid_, &status, WNOHANG) == pid_)
+                exitStatus_ = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+            return exitStatus_.has_value();
+        },
+        timeout);
     return exitStatus_;
 }
 
 CommandResult runCommand(std::vector<std::string> argv, Environment environment,
                          std::chrono::milliseconds timeout) {
     Process process(std::move(argv), std::move(environment));
-    CommandResult result;
-    if (auto status = process.wait(timeout)) {
-        result.exitStatus = *status;
-    } else {
-        process.sendSignal(SIGKILL);
-        process.wait(5s);
-    }
-    result.out = process.output(Stream::Stdout);
-    result.err = process.output(Stream::Stderr);
-    return result;
+    const std::optional<int> status = process.wait(timeout); // killed on return when none
+    return {status.value_or(-1), process.output(Stream::Stdout), process.output(Stream::Stderr)};
 }
 
 // ---------------------------------------------------------------- PrivateBus
@@ -164,9 +163,8 @@ PrivateBus::PrivateBus(const std::optional<std::string>& servicesFolder) {
         servicesFolder ? "<servicedir>" + *servicesFolder + "</servicedir>" : "";
     if (!(std::ofstream(config) << "<busconfig><type>session</type><listen>unix:dir=" << dir_.path()
                                 << "</listen>" << services
-                                << "<auth>EXTERNAL</auth><policy context=\"default\">"
-                                   "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                                   "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                                << "<policy context=\"default\"><allow send_destination=\"*\"/>"
+                                   "<allow receive_sender=\"*\"/><allow own=\"*\"/>"
                                    "</policy></busconfig>\n"
                                 << std::flush))
         throw std::runtime_error("PrivateBus: cannot write " + config);
@@ -212,6 +210,16 @@ Environment isolatedEnvironment(const PrivateBus& bus, const TempDir& dir) {
          {"DISPLAY", "WAYLAND_DISPLAY", "DBUS_STARTER_ADDRESS", "DBUS_STARTER_BUS_TYPE"})
         env.erase(name);
     return env;
+}
+
+// ---------------------------------------------------------------- VirtualDisplay
+
+VirtualDisplay::VirtualDisplay(const Environment& environment, const std::string& screen)
+    : server_({"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", screen},
+              environment) {
+    // Xvfb prints the number of the display it took once it accepts clients.
+    if (std::optional<std::string> number = server_.waitForLine("", 10s))
+        name_ = ":" + *number;
 }
 
 } // namespace corvane::testing

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -24,6 +25,11 @@ using Environment = std::map<std::string, std::string>;
 
 /// This process's own environment.
 Environment currentEnvironment();
+
+/// Polls `done` every `interval` until it holds (true) or `timeout` has
+/// passed (false).
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s,
+               std::chrono::milliseconds interval = 5ms);
 
 /// Which output stream of a child process.
 enum class Stream { Stdout, Stderr };
@@ -104,5 +110,18 @@ class PrivateBus {
 /// to local files and in-memory settings, and DISPLAY / WAYLAND_DISPLAY
 /// removed so that the programs take their no-desktop paths.
 Environment isolatedEnvironment(const PrivateBus& bus, const TempDir& dir);
+
+/// An X server of its own (Xvfb), stopped when destroyed.
+class VirtualDisplay {
+  public:
+    /// Starts Xvfb with a screen such as "1024x768x24".
+    VirtualDisplay(const Environment& environment, const std::string& screen);
+    /// The DISPLAY value; empty when Xvfb is missing or did not come up.
+    const std::string& name() const { return name_; }
+
+  private:
+    Process server_;
+    std::string name_;
+};
 
 } // namespace corvane::testing

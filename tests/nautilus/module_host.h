@@ -1,16 +1,17 @@
 #pragma once
 
 // What the GNOME Files module tests and benchmark stand on: the module loaded
-// the way GNOME Files loads it, file-info objects of our own, the session bus
-// of this process, and a monitor of the file manager's calls on that bus.
+// the way GNOME Files loads it, file-info objects of our own and the session
+// bus of this process.
 
 #include "integrations/nautilus/finder_bus_client.h"
 #include "integrations/nautilus/nautilus_extension.h"
 #include "tests/integration/process_harness.h"
 
+#include <gmodule.h>
+
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -48,7 +49,7 @@ class LoadedModule {
     bool exports(const char* symbol) const;
 
   private:
-    GTypeModule* module_ = nullptr;
+    GModule* library_ = nullptr;
     std::vector<GType> types_;
     std::vector<GObject*> objects_;
 };
@@ -87,38 +88,5 @@ MenuItems fileItems(NautilusMenuProvider* provider, const std::vector<std::strin
 MenuItems backgroundItems(NautilusMenuProvider* provider, const std::string& uri);
 /// The file URI of a local path (bytes, any encoding).
 std::string fileUri(const std::string& path);
-
-/// A call of the file manager's interface seen on the bus.
-struct FinderCall {
-    std::string method;
-    /// GetMenu's menu kind in decimal, or PerformAction's selector.
-    std::string argument;
-    nautilus::RequestContext context;
-    bool operator==(const FinderCall&) const = default;
-};
-
-/// Prints the call as method(argument, [target], [selection]), for test failures.
-void PrintTo(const FinderCall& call, std::ostream* out);
-
-/// Watches a bus as a monitor and records every GetMenu and PerformAction
-/// call.
-class FinderCallMonitor {
-  public:
-    /// Throws std::runtime_error when it cannot monitor the bus.
-    explicit FinderCallMonitor(const std::string& busAddress);
-    ~FinderCallMonitor();
-    FinderCallMonitor(const FinderCallMonitor&) = delete;
-    FinderCallMonitor& operator=(const FinderCallMonitor&) = delete;
-
-    std::vector<FinderCall> calls() const;
-    /// Waits until `count` calls were seen, running the default main context.
-    bool waitForCalls(std::size_t count, std::chrono::milliseconds timeout);
-
-    struct State;
-
-  private:
-    GDBusConnection* connection_ = nullptr;
-    std::shared_ptr<State> state_;
-};
 
 } // namespace corvane::testing
