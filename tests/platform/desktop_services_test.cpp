@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <thread>
 
 namespace corvane {
 namespace {
@@ -72,6 +73,8 @@ TEST(ApplicationBundlePaths, OnlyAppNamesDirectlyInTheThreeFolders) {
 }
 
 TEST_F(ApplicationsTest, DefaultsNeedTheirProgramOnThePath) {
+    // Settled folders, so that what the first answers found is kept and must give way.
+    std::this_thread::sleep_for(posix::kSettleTime + 50ms);
     EXPECT_FALSE(applications.canStart(kVSCode));
     EXPECT_FALSE(applications.canStart(kTerminal));
     EXPECT_FALSE(applications.canStart(kITerm));
@@ -93,6 +96,10 @@ TEST_F(ApplicationsTest, DefaultsNeedTheirProgramOnThePath) {
     EXPECT_EQ(iTerm.error().description,
               "No program is set for iTerm: add an Exec line to the group [iTerm] of " +
                   (temp_ / "applications.ini"));
+    configure("[iTerm]\nExec=xterm\n");
+    EXPECT_TRUE(applications.canStart(kITerm)) << "a configuration file made after a question";
+    fs::remove(code);
+    EXPECT_FALSE(applications.canStart(kVSCode)) << "a program removed after it was found";
 }
 
 TEST_F(ApplicationsTest, ConfiguredExecLinesWinAndExpandPathsUnescaped) {
