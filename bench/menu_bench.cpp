@@ -126,7 +126,8 @@ struct InProcess {
 
     bench::RealisticSettings settings;
     // Whether iTerm2 and Visual Studio Code are installed is asked of the
-    // applications mapping, which reads its file and searches PATH each time.
+    // applications mapping: once its file and PATH look-ups are kept, a
+    // `stat` of each item that shows them still true.
     DesktopApplications applications;
     PosixFileManager files;
     HostFinderSyncController controller;
@@ -169,6 +170,21 @@ void BM_ReadSettingsFilesFloor(benchmark::State& state) {
         bench::readBytesOf(files);
 }
 BENCHMARK(BM_ReadSettingsFilesFloor)->Arg(8)->Arg(100)->Unit(benchmark::kMicrosecond);
+
+// The bytes floor plus one `lstat` per granted folder: a menu checks each
+// folder it may show once, which the bytes floor leaves out (with 100
+// folders that is most of the menu's system calls).
+void BM_ReadSettingsFilesAndCheckFoldersFloor(benchmark::State& state) {
+    const auto& settings = inProcess(static_cast<int>(state.range(0))).settings;
+    for (auto _ : state) {
+        bench::readBytesOf(settings.files());
+        bench::checkEachOf(settings.grantedFolders());
+    }
+}
+BENCHMARK(BM_ReadSettingsFilesAndCheckFoldersFloor)
+    ->Arg(8)
+    ->Arg(100)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_NoMenuInProcess(benchmark::State& state) {
     FinderSync& sync = inProcess(8, Running::No).sync;
