@@ -73,8 +73,6 @@ TEST(ApplicationBundlePaths, OnlyAppNamesDirectlyInTheThreeFolders) {
 }
 
 TEST_F(ApplicationsTest, DefaultsNeedTheirProgramOnThePath) {
-    // Settled folders, so that what the first answers found is kept and must give way.
-    std::this_thread::sleep_for(posix::kSettleTime + 50ms);
     EXPECT_FALSE(applications.canStart(kVSCode));
     EXPECT_FALSE(applications.canStart(kTerminal));
     EXPECT_FALSE(applications.canStart(kITerm));
@@ -96,7 +94,13 @@ TEST_F(ApplicationsTest, DefaultsNeedTheirProgramOnThePath) {
     EXPECT_EQ(iTerm.error().description,
               "No program is set for iTerm: add an Exec line to the group [iTerm] of " +
                   (temp_ / "applications.ini"));
+    // Settled folders: what the next answers find is kept, and must give way.
+    std::this_thread::sleep_for(posix::kSettleTime + 50ms);
+    EXPECT_FALSE(applications.canStart(kInsiders));
+    EXPECT_FALSE(applications.canStart(kITerm));
+    program("bin/code-insiders");
     configure("[iTerm]\nExec=xterm\n");
+    EXPECT_TRUE(applications.canStart(kInsiders)) << "a program installed after a question";
     EXPECT_TRUE(applications.canStart(kITerm)) << "a configuration file made after a question";
     fs::remove(code);
     EXPECT_FALSE(applications.canStart(kVSCode)) << "a program removed after it was found";
