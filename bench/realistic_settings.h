@@ -21,6 +21,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -49,6 +50,7 @@ class RealisticSettings {
         for (int i = 0; i < grantedFolders; ++i) {
             std::string folder = dir_ + "/granted/Project " + std::to_string(i);
             std::filesystem::create_directories(folder);
+            granted_.push_back(folder);
             secured.set("Project " + std::to_string(i),
                         PlistData{makeBookmarkData(folder).value()});
         }
@@ -81,6 +83,8 @@ class RealisticSettings {
     const std::shared_ptr<PlistFileCache>& plistFiles() const { return plistFiles_; }
     /// The settings files: the suite, then the options file when there is one.
     const std::vector<std::string>& files() const { return files_; }
+    /// The granted folders, each of which a load checks once.
+    const std::vector<std::string>& grantedFolders() const { return granted_; }
 
   private:
     testing::TempDir temp_;
@@ -90,6 +94,7 @@ class RealisticSettings {
     std::optional<DirectoryAppGroupContainers> containers_;
     std::optional<PlistFileSettingsProvider> settings_;
     std::vector<std::string> files_;
+    std::vector<std::string> granted_;
 };
 
 /// The floor of every load: reading the settings files' bytes and nothing more.
@@ -98,6 +103,15 @@ inline void readBytesOf(const std::vector<std::string>& files) {
         std::ifstream in(path, std::ios::binary);
         std::string bytes{std::istreambuf_iterator<char>(in), {}};
         benchmark::DoNotOptimize(bytes);
+    }
+}
+
+/// The floor of checking that each granted folder is still there: one
+/// `lstat` apiece, which no load can do without.
+inline void checkEachOf(const std::vector<std::string>& folders) {
+    for (const std::string& path : folders) {
+        struct stat st {};
+        benchmark::DoNotOptimize(::lstat(path.c_str(), &st));
     }
 }
 

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <map>
 #include <memory>
 
 namespace corvane {
@@ -22,6 +24,10 @@ constexpr std::array<std::string_view, 3> kBundleFolders = {
 constexpr std::array<std::string_view, 5> kTerminals = {"x-terminal-emulator", "gnome-terminal",
                                                         "konsole", "xfce4-terminal", "xterm"};
 constexpr std::string_view kOpenedPaths = "%F";
+// A configuration file of a few lines; anything this large is a mistake.
+constexpr std::size_t kMaxConfigFileSize = std::size_t{1} << 20;
+// Program names come from the defaults and a few Exec lines; a bound all the same.
+constexpr std::size_t kMaxKeptSearches = 32;
 
 struct GErrorFree {
     void operator()(GError* error) const { g_error_free(error); }
@@ -35,6 +41,53 @@ bool isExecutableFile(const std::string& path) {
     struct stat st {};
     return posix::isUsablePath(path) && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
            ::access(path.c_str(), X_OK) == 0;
+}
+
+/// An item whose identity must stay as it was for a kept answer to hold.
+struct Watched {
+    std::string path;
+    posix::FileIdentity identity;
+};
+
+bool unchanged(const std::vector<Watched>& watched) {
+    return std::ranges::all_of(watched, [](const Watched& item) {
+        auto now = posix::fileIdentity(item.path);
+        return now && *now == item.identity;
+    });
+}
+
+/// Adds to `watched` an item whose unchanged identity shows that nothing has
+/// appeared at `folder`/`name` since `lookupBegan`: the folder, as adding,
+/// removing or renaming an entry changes its modification time; when the
+/// folder itself is missing, the same for it in its parent. False, adding
+/// nothing, when that cannot be shown: something is at the path (a file that
+/// cannot be run, a dangling link: asked again each time, as a later
+/// `chmod +x` or link target changes no folder), a look-up failed otherwise,
+/// or the folder changed too recently for its times to tell.
+bool watchAbsence(std::string_view folder, std::string_view name, std::int64_t lookupBegan,
+                  std::vector<Watched>& watched) {
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.remove_suffix(1);
+    const std::string path(folder);
+    // The folder first: an entry made after this look-up changes what is kept.
+    auto identity = posix::fileIdentity(path);
+    if (!identity) {
+        int err = identity.error().code;
+        std::size_t slash = folder.rfind('/');
+        if ((err != ENOENT && err != ENOTDIR) || folder.size() < 2 || slash == std::string::npos)
+            return false;
+        return watchAbsence(slash == 0 ? folder.substr(0, 1) : folder.substr(0, slash),
+                            folder.substr(slash + 1), lookupBegan, watched);
+    }
+    if (!posix::hasSettled(*identity, lookupBegan))
+        return false;
+    const std::string entry = path + (path == "/" ? "" : "/") + std::string(name);
+    struct stat st {};
+    if (::lstat(entry.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR))
+        return false;
+    if (std::ranges::find(watched, path, &Watched::path) == watched.end())
+        watched.push_back({path, *identity});
+    return true;
 }
 
 std::string quoted(std::string_view text) {
@@ -57,7 +110,79 @@ std::string expandFieldCodes(std::string_view arg) {
 
 } // namespace
 
-DesktopApplications::DesktopApplications(Settings settings) : settings_(std::move(settings)) {}
+/// The configuration file as last read, and each program look-up, each
+/// with the items whose unchanged identities show that it still holds.
+///
+/// What this can miss: a change that leaves every watched identity alike.
+/// Local file systems change a folder's modification time with each entry
+/// added, removed or renamed, a file's change time with each write, `chmod`
+/// or rename, and items changed within the last `posix::kSettleTime` are not
+/// trusted, so there that takes a file system that keeps no such times: some
+/// network and FUSE file systems, whose cached attributes can show a change
+/// late, as their cached look-ups do without us. Entries that exist but
+/// cannot be run are never kept (a `chmod +x` on one changes no folder), and
+/// a found program is checked again on every question.
+struct DesktopApplications::Kept {
+    struct Config {
+        /// Null when there is no file or it cannot be read.
+        std::unique_ptr<GKeyFile, KeyFileFree> keys;
+        /// Why the file cannot be read; empty when it can or is missing.
+        std::string error;
+        std::vector<Watched> watched;
+        bool valid = false;
+    };
+    struct Search {
+        std::string found;
+        std::vector<Watched> watched;
+    };
+
+    /// The configuration file as it is now.
+    const Config& config(const std::string& file);
+
+    Config configFile;
+    std::map<std::string, Search, std::less<>> searches;
+};
+
+const DesktopApplications::Kept::Config&
+DesktopApplications::Kept::config(const std::string& file) {
+    if (configFile.valid && unchanged(configFile.watched))
+        return configFile;
+    const std::int64_t began = posix::fileClockNow();
+    Config fresh;
+    // A relative path would depend on the working folder: nothing is there.
+    if (!posix::isUsablePath(file) || file.front() != '/') {
+        configFile = std::move(fresh);
+        return configFile;
+    }
+    posix::FileIdentity identity;
+    auto bytes = posix::readFile(file, kMaxConfigFileSize, &identity);
+    if (!bytes && bytes.error().code == ENOENT) {
+        std::size_t slash = file.rfind('/');
+        fresh.valid = watchAbsence(file.substr(0, std::max<std::size_t>(slash, 1)),
+                                   std::string_view(file).substr(slash + 1), began, fresh.watched);
+    } else {
+        if (!bytes) {
+            fresh.error = bytes.error().description;
+        } else {
+            fresh.keys.reset(g_key_file_new());
+            GError* rawError = nullptr;
+            if (!g_key_file_load_from_data(fresh.keys.get(), bytes->data(), bytes->size(),
+                                           G_KEY_FILE_NONE, &rawError)) {
+                fresh.keys.reset();
+                fresh.error = "Cannot read " + file + ": " + ErrorPtr(rawError)->message;
+            }
+        }
+        // The identity is that of the item opened; none when opening failed.
+        fresh.valid = identity.inode != 0 && posix::hasSettled(identity, began);
+        fresh.watched.push_back({file, identity});
+    }
+    configFile = std::move(fresh);
+    return configFile;
+}
+
+DesktopApplications::DesktopApplications(Settings settings)
+    : settings_(std::move(settings)), kept_(std::make_unique<Kept>()) {}
+DesktopApplications::~DesktopApplications() = default;
 
 DesktopApplications::Settings DesktopApplications::settingsFromEnvironment() {
     const char* configHome = g_getenv("XDG_CONFIG_HOME");
@@ -84,6 +209,15 @@ std::string DesktopApplications::findProgram(std::string_view program) const {
         return program.front() == '/' && isExecutableFile(std::string(program))
                    ? std::string(program)
                    : std::string();
+    auto kept = kept_->searches.find(program);
+    if (kept != kept_->searches.end() && unchanged(kept->second.watched) &&
+        (kept->second.found.empty() || isExecutableFile(kept->second.found)))
+        return kept->second.found;
+
+    const std::int64_t began = posix::fileClockNow();
+    Kept::Search search;
+    // Whether every folder before the one at hand was shown not to hold the program.
+    bool witnessed = true;
     std::string_view folders = settings_.searchPath;
     while (!folders.empty()) {
         std::size_t colon = folders.find(':');
@@ -92,11 +226,23 @@ std::string DesktopApplications::findProgram(std::string_view program) const {
         // An empty or relative entry would mean the extension's own working folder.
         if (folder.empty() || folder.front() != '/')
             continue;
+        if (witnessed && watchAbsence(folder, program, began, search.watched))
+            continue;
         std::string candidate = std::string(folder) + "/" + std::string(program);
-        if (isExecutableFile(candidate))
-            return candidate;
+        if (isExecutableFile(candidate)) {
+            search.found = std::move(candidate);
+            break;
+        }
+        witnessed = false;
     }
-    return {};
+    if (kept != kept_->searches.end())
+        kept_->searches.erase(kept);
+    if (witnessed) {
+        if (kept_->searches.size() >= kMaxKeptSearches)
+            kept_->searches.clear();
+        kept_->searches.emplace(std::string(program), search);
+    }
+    return search.found;
 }
 
 std::string DesktopApplications::defaultExecLine(std::string_view name) const {
@@ -128,24 +274,20 @@ DesktopApplications::programFor(std::string_view applicationPath) const {
     std::string name = path.substr(path.rfind('/') + 1);
     name.resize(name.size() - kBundleSuffix.size());
     const std::string& file = settings_.configFile;
+    const Kept::Config& config = kept_->config(file);
+    if (!config.error.empty())
+        return makeError(config.error);
     std::string line;
     bool configured = false;
-    std::unique_ptr<GKeyFile, KeyFileFree> keys(g_key_file_new());
-    GError* rawError = nullptr;
-    if (g_key_file_load_from_file(keys.get(), file.c_str(), G_KEY_FILE_NONE, &rawError)) {
-        if (g_key_file_has_key(keys.get(), name.c_str(), "Exec", nullptr)) {
-            gchar* exec = g_key_file_get_string(keys.get(), name.c_str(), "Exec", &rawError);
-            if (!exec)
-                return makeError("The Exec line of [" + name + "] in " + file +
-                                 " cannot be read: " + ErrorPtr(rawError)->message);
-            line = exec;
-            g_free(exec);
-            configured = true;
-        }
-    } else {
-        ErrorPtr error(rawError);
-        if (!g_error_matches(error.get(), G_FILE_ERROR, G_FILE_ERROR_NOENT))
-            return makeError("Cannot read " + file + ": " + error->message);
+    if (config.keys && g_key_file_has_key(config.keys.get(), name.c_str(), "Exec", nullptr)) {
+        GError* rawError = nullptr;
+        gchar* exec = g_key_file_get_string(config.keys.get(), name.c_str(), "Exec", &rawError);
+        if (!exec)
+            return makeError("The Exec line of [" + name + "] in " + file +
+                             " cannot be read: " + ErrorPtr(rawError)->message);
+        line = exec;
+        g_free(exec);
+        configured = true;
     }
     if (!configured)
         line = defaultExecLine(name);
@@ -154,6 +296,7 @@ DesktopApplications::programFor(std::string_view applicationPath) const {
                          name + "] of " + file);
 
     gchar** argv = nullptr;
+    GError* rawError = nullptr;
     if (!g_shell_parse_argv(line.c_str(), nullptr, &argv, &rawError))
         return makeError("The Exec line of " + name +
                          " cannot be read: " + ErrorPtr(rawError)->message);

@@ -2,6 +2,7 @@
 
 #include "platform/error.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,8 +19,15 @@ namespace corvane {
 /// in the configuration file: a key-file group of that name whose key "Exec"
 /// holds a command line in the desktop-entry manner, where an argument "%F"
 /// stands for the opened paths, each one argument, unescaped. Without an
-/// entry the built-in defaults apply (see `defaultExecLine`). The file is
-/// read afresh for every question, so edits apply at once.
+/// entry the built-in defaults apply (see `defaultExecLine`).
+///
+/// Every answer tells what is on disk now, yet a menu asks several times and
+/// must stay cheap: the parsed file is kept while its identity is unchanged,
+/// and a program look-up's answer while the folders that showed the program
+/// absent are unchanged (a found program is checked again each time), so a
+/// question usually costs a `stat` per item instead of a read, a parse and a
+/// failed look-up per search folder. One thread uses an object (in the
+/// extension process, the main loop's): it takes no locks.
 class DesktopApplications {
   public:
     struct Settings {
@@ -39,6 +47,7 @@ class DesktopApplications {
     };
 
     explicit DesktopApplications(Settings settings);
+    ~DesktopApplications();
 
     /// `$XDG_CONFIG_HOME/corvane/applications.ini` (else under `~/.config`)
     /// and `$PATH`.
@@ -73,7 +82,10 @@ class DesktopApplications {
     /// The absolute path of an executable file for `program`, or none ("").
     std::string findProgram(std::string_view program) const;
 
+    struct Kept;
     Settings settings_;
+    /// What earlier questions found, with what shows it still holds.
+    mutable std::unique_ptr<Kept> kept_;
 };
 
 } // namespace corvane

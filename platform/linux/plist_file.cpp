@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 
 namespace corvane {
 
@@ -30,15 +29,6 @@ Expected<PlistFile> readPlistFileAt(const std::string& path, posix::FileIdentity
     if (!value || !value->isDictionary())
         return PlistFile{PlistFileState::Unreadable, {}};
     return PlistFile{PlistFileState::Good, std::move(value->asDictionary())};
-}
-
-/// Now, in nanoseconds since the epoch, on the clock the kernel stamps file
-/// times with: a change that begins after this moment gets a change time no
-/// earlier than it, however far that clock's ticks lag the precise time.
-std::int64_t fileClockNow() {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
 } // namespace
@@ -68,7 +58,7 @@ Expected<SharedPlistFile> PlistFileCache::read(const std::string& path) {
         // Anything else the look-up met, the read below meets and reports.
     }
 
-    const std::int64_t readBegan = fileClockNow();
+    const std::int64_t readBegan = posix::fileClockNow();
     posix::FileIdentity identity;
     auto file = readPlistFileAt(path, &identity);
     if (!file) {
@@ -78,10 +68,9 @@ Expected<SharedPlistFile> PlistFileCache::read(const std::string& path) {
     SharedPlistFile shared{file->state, empty_};
     if (file->state == PlistFileState::Good)
         shared.root = std::make_shared<const PlistDictionary>(std::move(file->root));
-    const std::int64_t settle = std::chrono::nanoseconds(kSettleTime).count();
     // A missing file left no identity; a file that changed too recently may
     // change again within the same tick, unseen.
-    if (file->state != PlistFileState::Missing && identity.changeTime + settle <= readBegan)
+    if (file->state != PlistFileState::Missing && posix::hasSettled(identity, readBegan))
         keep(path, identity, shared);
     else
         forget(path);

@@ -57,10 +57,10 @@ struct SharedPlistFile {
 /// its `posix::FileIdentity`, so a kept content is served only while the
 /// identity found at the path equals the identity of the file it was read
 /// from. Two changes within one tick of the file-time clock can leave the
-/// identity alike (an inode number is reused, the size is the same), so, as
-/// with "racily clean" entries of a version-control index, a content is kept
-/// only when its file had last changed at least `kSettleTime` before the read
-/// began; one read sooner is read again next time.
+/// identity alike (an inode number is reused, the size is the same), so a
+/// content is kept only when its file had last changed at least `kSettleTime`
+/// before the read began (see `posix::hasSettled`); one read sooner is read
+/// again next time.
 ///
 /// Keeps at most `capacity` paths and forgets the least recently used. One
 /// thread uses a cache and everything that reads through it (in the extension
@@ -68,10 +68,8 @@ struct SharedPlistFile {
 class PlistFileCache {
   public:
     /// How long before a read began its file must have last changed for the
-    /// content to be kept. File times come from the kernel's coarse clock,
-    /// whose ticks are milliseconds apart, and some file systems keep whole
-    /// seconds only: one second covers both.
-    static constexpr std::chrono::milliseconds kSettleTime{1000};
+    /// content to be kept.
+    static constexpr std::chrono::milliseconds kSettleTime = posix::kSettleTime;
     static constexpr std::size_t kDefaultCapacity = 8;
 
     explicit PlistFileCache(std::size_t capacity = kDefaultCapacity);

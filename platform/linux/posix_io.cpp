@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -64,6 +65,16 @@ Expected<FileIdentity> fileIdentity(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0)
         return systemError("Cannot inspect " + path, errno);
     return identityOf(st);
+}
+
+std::int64_t fileClockNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+bool hasSettled(const FileIdentity& identity, std::int64_t lookupBegan) {
+    return identity.changeTime + std::chrono::nanoseconds(kSettleTime).count() <= lookupBegan;
 }
 
 Expected<std::string> readFile(const std::string& path, std::size_t maxBytes,

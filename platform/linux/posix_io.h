@@ -2,6 +2,7 @@
 
 #include "platform/error.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -53,6 +54,23 @@ struct FileIdentity {
 
 /// The identity of the item `path` names, links followed.
 Expected<FileIdentity> fileIdentity(const std::string& path);
+
+/// Now, in nanoseconds since the epoch, on the clock the kernel stamps file
+/// times with: a change that begins after this moment gets a change time no
+/// earlier than it, however far that clock's ticks lag the precise time.
+std::int64_t fileClockNow();
+
+/// How long before a look-up began an item must have last changed for what
+/// the look-up found to be kept and trusted while the item's identity stays
+/// the same. Two changes within one tick of the file-time clock can leave the
+/// identity alike (as with "racily clean" entries of a version-control
+/// index); the clock's ticks are milliseconds apart, and some file systems
+/// keep whole seconds only: one second covers both.
+inline constexpr std::chrono::milliseconds kSettleTime{1000};
+
+/// True when the item with `identity` last changed at least `kSettleTime`
+/// before `lookupBegan` (a `fileClockNow()`).
+bool hasSettled(const FileIdentity& identity, std::int64_t lookupBegan);
 
 /// Reads the whole regular file at `path`. Fails with EFBIG when it is larger
 /// than `maxBytes`, and with EINVAL when it is not a regular file (a FIFO is

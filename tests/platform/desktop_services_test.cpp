@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <thread>
 
 namespace corvane {
 namespace {
@@ -91,6 +92,16 @@ TEST_F(ApplicationsTest, DefaultsNeedTheirProgramOnThePath) {
     EXPECT_EQ(iTerm.error().description,
               "No program is set for iTerm: add an Exec line to the group [iTerm] of " +
                   (temp_ / "applications.ini"));
+    // Settled folders: what the next answers find is kept, and must give way.
+    std::this_thread::sleep_for(posix::kSettleTime + 50ms);
+    EXPECT_FALSE(applications.canStart(kInsiders));
+    EXPECT_FALSE(applications.canStart(kITerm));
+    program("bin/code-insiders");
+    configure("[iTerm]\nExec=xterm\n");
+    EXPECT_TRUE(applications.canStart(kInsiders)) << "a program installed after a question";
+    EXPECT_TRUE(applications.canStart(kITerm)) << "a configuration file made after a question";
+    fs::remove(code);
+    EXPECT_FALSE(applications.canStart(kVSCode)) << "a program removed after it was found";
 }
 
 TEST_F(ApplicationsTest, ConfiguredExecLinesWinAndExpandPathsUnescaped) {
