@@ -32,7 +32,7 @@ enum class OptionsIn { SharedSettings, File, Both };
 /// Waits until what was just written counts as written long ago: a cache keeps
 /// a file's content only once the file has settled.
 inline void settle() {
-    std::this_thread::sleep_for(PlistFileCache::kSettleTime + std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(posix::kSettleTime + std::chrono::milliseconds(50));
 }
 
 class RealisticSettings {

@@ -4,7 +4,6 @@
 #include "platform/linux/posix_io.h"
 #include "platform/plist_value.h"
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -58,18 +57,15 @@ struct SharedPlistFile {
 /// identity found at the path equals the identity of the file it was read
 /// from. Two changes within one tick of the file-time clock can leave the
 /// identity alike (an inode number is reused, the size is the same), so a
-/// content is kept only when its file had last changed at least `kSettleTime`
-/// before the read began (see `posix::hasSettled`); one read sooner is read
-/// again next time.
+/// content is kept only when its file had last changed at least
+/// `posix::kSettleTime` before the read began (see `posix::hasSettled`); one
+/// read sooner is read again next time.
 ///
 /// Keeps at most `capacity` paths and forgets the least recently used. One
 /// thread uses a cache and everything that reads through it (in the extension
 /// process, the main loop's): it takes no locks.
 class PlistFileCache {
   public:
-    /// How long before a read began its file must have last changed for the
-    /// content to be kept.
-    static constexpr std::chrono::milliseconds kSettleTime = posix::kSettleTime;
     static constexpr std::size_t kDefaultCapacity = 8;
 
     explicit PlistFileCache(std::size_t capacity = kDefaultCapacity);

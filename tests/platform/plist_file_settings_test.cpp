@@ -241,7 +241,7 @@ TEST_F(CachedSettingsTest, KeptValuesGiveWayWhenAnotherWriterReplacesTheFiles) {
     ASSERT_TRUE(first && second);
     EXPECT_NE(first->root, second->root) << "nothing kept from a file that had not settled";
 
-    std::this_thread::sleep_for(PlistFileCache::kSettleTime + 50ms);
+    std::this_thread::sleep_for(posix::kSettleTime + 50ms);
     first = cache_->read(suiteFile().string()), second = cache_->read(suiteFile().string());
     ASSERT_TRUE(first && second);
     EXPECT_EQ(first->root, second->root) << "a settled file is read once";
