@@ -65,4 +65,13 @@ HostFinderSyncController& LinuxPlatform::controller() {
     return impl_->controller;
 }
 
+std::vector<std::string> LinuxPlatform::menuFiles() {
+    std::vector<std::string> files;
+    if (auto suite = impl_->settings.suiteFilePath(contract::kAppGroupId))
+        files.push_back(std::move(*suite));
+    if (auto container = impl_->containers.containerURL(contract::kAppGroupId))
+        files.push_back(container->appending(contract::kMenuOptionsFileName).path());
+    return files;
+}
+
 } // namespace corvane

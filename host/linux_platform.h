@@ -6,6 +6,8 @@
 
 #include <iosfwd>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace Gio::DBus {
 class Connection;
@@ -28,6 +30,9 @@ class LinuxPlatform {
     FinderSyncServices services();
     /// The controller the host fills from each request of the file manager.
     HostFinderSyncController& controller();
+    /// The files the menu is read from: the shared settings suite's and the
+    /// options file, where each would be.
+    std::vector<std::string> menuFiles();
 
   private:
     struct Impl;

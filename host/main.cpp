@@ -5,6 +5,7 @@
 #include "host/batched_log.h"
 #include "host/finder_service.h"
 #include "host/linux_platform.h"
+#include "host/menu_watch.h"
 
 #include <giomm/dbusconnection.h>
 #include <giomm/init.h>
@@ -15,6 +16,7 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -58,6 +60,7 @@ int run() {
         corvane::BatchedLog log(std::cout);
         corvane::LinuxPlatform platform(connection, log, std::cerr);
         std::unique_ptr<corvane::FinderService> service;
+        std::optional<corvane::MenuWatch> menuWatch;
         // Start-up runs from the loop, like the extension host creating its
         // principal object once the process is up.
         Glib::signal_idle().connect_once([&] {
@@ -65,8 +68,12 @@ int run() {
             try {
                 auto started = corvane::FinderService::start(connection, platform.services(),
                                                              platform.controller(), log);
-                if (started)
+                if (started) {
                     service = std::move(*started);
+                    menuWatch.emplace(connection, platform.menuFiles(), [&platform] {
+                        return corvane::menuFacts(platform.services());
+                    });
+                }
                 // A bus that went away is reported when its connection closes;
                 // a second instance must not serve alongside the first.
                 else if (!connection->is_closed())
@@ -76,6 +83,7 @@ int run() {
             }
         });
         loop->run();
+        menuWatch.reset();
         service.reset();
     }
 

@@ -1,5 +1,7 @@
 #include "integrations/nautilus/finder_bus_client.h"
 
+#include <algorithm>
+
 namespace corvane::nautilus {
 
 namespace {
@@ -56,6 +58,23 @@ void onActionReply(GObject* source, GAsyncResult* result, gpointer data) {
 
 } // namespace
 
+std::string itemName(MenuKind kind, std::string_view selector,
+                     const std::vector<std::string>& taken) {
+    std::string name = kind == MenuKind::Items ? "CorvaneFinderSync::selection-"
+                                               : "CorvaneFinderSync::background-";
+    // Letters and digits only: the name becomes part of an action name.
+    if (selector.empty())
+        name += "status";
+    for (char c : selector) {
+        if (g_ascii_isalnum(c))
+            name += c;
+    }
+    const std::string base = name;
+    for (int n = 2; std::ranges::find(taken, name) != taken.end(); ++n)
+        name = base + "-" + std::to_string(n);
+    return name;
+}
+
 std::vector<MenuEntry> askForMenu(GDBusConnection* bus, MenuKind kind,
                                   const RequestContext& context) {
     GError* error = nullptr;
@@ -76,6 +95,30 @@ std::vector<MenuEntry> askForMenu(GDBusConnection* bus, MenuKind kind,
     std::vector<MenuEntry> entries = entriesFromReply(reply);
     g_variant_unref(reply);
     return entries;
+}
+
+MenuWatch::MenuWatch(GDBusConnection* bus, void (*changed)(gpointer data), gpointer data)
+    : bus_(G_DBUS_CONNECTION(g_object_ref(bus))), changed_(changed), data_(data) {
+    // The owner of the name changes when the process starts or ends.
+    ownerChanged_ = g_dbus_connection_signal_subscribe(
+        bus_, "org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged",
+        "/org/freedesktop/DBus", finderbus::kBusName, G_DBUS_SIGNAL_FLAGS_NONE, onSignal, this,
+        nullptr);
+    menuChanged_ = g_dbus_connection_signal_subscribe(
+        bus_, nullptr, finderbus::kInterface, finderbus::kMenuChanged, finderbus::kObjectPath,
+        nullptr, G_DBUS_SIGNAL_FLAGS_NONE, onSignal, this, nullptr);
+}
+
+MenuWatch::~MenuWatch() {
+    g_dbus_connection_signal_unsubscribe(bus_, ownerChanged_);
+    g_dbus_connection_signal_unsubscribe(bus_, menuChanged_);
+    g_object_unref(bus_);
+}
+
+void MenuWatch::onSignal(GDBusConnection*, const char*, const char*, const char*, const char*,
+                         GVariant*, gpointer watch) {
+    auto* self = static_cast<MenuWatch*>(watch);
+    self->changed_(self->data_);
 }
 
 void performAction(GDBusConnection* bus, const std::string& selector,

@@ -8,6 +8,8 @@
 
 struct CorvaneMenuProvider {
     GObject parent_instance;
+    /// Null when there is no session bus.
+    corvane::nautilus::MenuWatch* watch;
 };
 
 struct CorvaneMenuProviderClass {
@@ -28,9 +30,36 @@ G_DEFINE_DYNAMIC_TYPE_EXTENDED(CorvaneMenuProvider, corvane_menu_provider, G_TYP
                                G_IMPLEMENT_INTERFACE_DYNAMIC(NAUTILUS_TYPE_MENU_PROVIDER,
                                                              menuProviderInterfaceInit))
 
-static void corvane_menu_provider_class_init(CorvaneMenuProviderClass*) {}
+static void corvane_menu_provider_dispose(GObject* object) {
+    CorvaneMenuProvider* self = reinterpret_cast<CorvaneMenuProvider*>(object);
+    delete self->watch;
+    self->watch = nullptr;
+    G_OBJECT_CLASS(corvane_menu_provider_parent_class)->dispose(object);
+}
+
+static void corvane_menu_provider_class_init(CorvaneMenuProviderClass* klass) {
+    G_OBJECT_CLASS(klass)->dispose = corvane_menu_provider_dispose;
+}
 static void corvane_menu_provider_class_finalize(CorvaneMenuProviderClass*) {}
-static void corvane_menu_provider_init(CorvaneMenuProvider*) {}
+
+// GNOME Files keeps the items it was given until the selection changes; when
+// the extension starts, stops or changes its menu, it is told to ask again.
+static void corvane_menu_provider_init(CorvaneMenuProvider* self) {
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (bus == nullptr)
+        return;
+    try {
+        self->watch = new corvane::nautilus::MenuWatch(
+            bus,
+            [](gpointer provider) {
+                nautilus_menu_provider_emit_items_updated_signal(NAUTILUS_MENU_PROVIDER(provider));
+            },
+            self);
+    } catch (const std::bad_alloc&) {
+        // Unwatched, the items change with the next selection.
+    }
+    g_object_unref(bus);
+}
 
 namespace {
 
@@ -99,11 +128,11 @@ GList* menuItems(MenuKind kind, const RequestContext& context) {
     g_object_unref(bus);
 
     GList* items = nullptr;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const MenuEntry& entry = entries[i];
-        const std::string name = "CorvaneFinderSync::item" + std::to_string(i);
+    std::vector<std::string> names;
+    for (const MenuEntry& entry : entries) {
+        names.push_back(corvane::nautilus::itemName(kind, entry.selector, names));
         NautilusMenuItem* item =
-            nautilus_menu_item_new(name.c_str(), entry.title.c_str(), nullptr, nullptr);
+            nautilus_menu_item_new(names.back().c_str(), entry.title.c_str(), nullptr, nullptr);
         if (entry.enabled && !entry.selector.empty())
             g_signal_connect_data(item, "activate", G_CALLBACK(onItemActivated),
                                   new ChosenAction{entry.selector, context}, deleteChosenAction,

@@ -11,6 +11,9 @@ inline constexpr char kObjectPath[] = "/Brenvo/Corvane/FinderSync";
 inline constexpr char kInterface[] = "Brenvo.Corvane.FinderSync";
 inline constexpr char kGetMenu[] = "GetMenu";
 inline constexpr char kPerformAction[] = "PerformAction";
+/// Signal, no arguments: the menu may have changed since a file manager
+/// last asked (the companion app switched its running flag or the options).
+inline constexpr char kMenuChanged[] = "MenuChanged";
 
 /// GetMenu's arguments: menu kind, targeted folder (zero or one path), selection.
 inline constexpr char kMenuRequestType[] = "(uaayaay)";

@@ -23,6 +23,7 @@ const char kIntrospectionXml[] = R"xml(<node>
       <arg name="targetedFolder" type="aay" direction="in"/>
       <arg name="selectedItems" type="aay" direction="in"/>
     </method>
+    <signal name="MenuChanged"/>
   </interface>
 </node>
 )xml";

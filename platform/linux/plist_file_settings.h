@@ -71,6 +71,11 @@ class PlistFileSettingsProvider : public SettingsProvider {
     /// None when the container is unavailable or its Library/Preferences
     /// folder cannot be made.
     std::unique_ptr<SettingsSuite> openSuite(std::string_view suiteName) override;
+    /// Where the suite's file is (it need not exist), once its folders are
+    /// made; none as for `openSuite`.
+    std::optional<std::string> suiteFilePath(std::string_view suiteName) {
+        return suiteFile(suiteName, Recheck::No);
+    }
 
   private:
     /// Whether folders made before may be taken as still there.

@@ -1,6 +1,6 @@
 // GNOME Files itself, under Xvfb on a private bus, with the module in place
-// and a real corvane-findersync: a right-click on a folder's background shows
-// the extension's item, and the keyboard chooses it.
+// and a real corvane-findersync: the keyboard chooses the extension's items
+// from a selection's menu and from a folder's background.
 //
 // GNOME Files reads modules only from its own folder. So that nothing is left
 // on the machine, it runs in a private mount namespace (root only) where a
@@ -20,22 +20,32 @@ namespace {
 namespace fs = std::filesystem;
 using GnomeFilesTest = EndToEnd;
 
-TEST_F(GnomeFilesTest, BackgroundMenuShowsTheExtensionsItemAndChoosingItRunsIt) {
+TEST_F(GnomeFilesTest, SelectionAndBackgroundMenusActOnWhatTheyWereOpenedFor) {
     if (runCommand({"unshare", "--mount", "true"}, env).exitStatus != 0)
         GTEST_SKIP() << "needs a private mount namespace (unshare --mount), which needs root";
     const std::string folder = dir.makeFolder("folder").path();
+    dir.writeFile("folder/a.txt", "");
+    dir.writeFile("folder/b.txt", "");
     const std::string modules = dir.makeFolder("modules").path();
     fs::copy_file(CORVANE_NAUTILUS_MODULE, modules + "/libcorvane-nautilus.so");
+    // "Visual Studio Code" is a program that records what it was asked to open.
+    dir.makeFolder("home/.config/corvane");
+    dir.writeFile("code", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n");
+    fs::permissions(dir / "code", fs::perms::owner_all);
+    dir.writeFile("home/.config/corvane/applications.ini",
+                  "[Visual Studio Code]\nExec=" + dir / "code" + " %F\n");
     companion({"running", "on"});
-    companion({"options", "newTextFile=true"});
-    startExtension();
-    const std::size_t startupLines = extension->lines().size();
+    companion(
+        {"options", "newTextFile=true", "copyPath=true", "batchRename=true", "openInVSCode=true"});
 
+    // The extension copies to the display's clipboard, so it starts with one.
     VirtualDisplay display(env, "1024x768x24");
     ASSERT_FALSE(display.name().empty()) << "Xvfb did not start";
     env["DISPLAY"] = display.name();
     env["GSK_RENDERER"] = "cairo";
     env["NO_AT_BRIDGE"] = "1";
+    startExtension();
+    const std::size_t startupLines = extension->lines().size();
     auto xdotool = [&](std::vector<std::string> args) {
         args.insert(args.begin(), "xdotool");
         return runCommand(std::move(args), env, 10s);
@@ -55,6 +65,20 @@ TEST_F(GnomeFilesTest, BackgroundMenuShowsTheExtensionsItemAndChoosingItRunsIt) 
         CommandResult shot = runCommand({"import", "-window", "root", path}, env, 10s);
         return shot.exitStatus == 0 ? "screenshot: " + path : "no screenshot: " + shot.err;
     };
+    // Opens a context menu with `keys` and chooses the extension's item
+    // `fromLast` places above the last one (Properties), which Up reaches first.
+    auto choose = [&](std::vector<std::string> keys, int fromLast) {
+        keys.insert(keys.begin(), "key");
+        xdotool(keys);
+        if (!waitUntil([&] { return windows().size() >= 2; }, 10s, 50ms))
+            return false;
+        std::this_thread::sleep_for(200ms);
+        std::vector<std::string> choice{"key"};
+        choice.insert(choice.end(), fromLast + 1, "Up");
+        choice.push_back("Return");
+        xdotool(choice);
+        return waitUntil([&] { return windows().size() == 1; }, 10s, 50ms);
+    };
 
     Process files({"unshare", "--mount", "--propagation", "private", "--", "sh", "-c",
                    "mount --bind \"$0\" \"$1\" && exec nautilus --new-window \"$2\"", modules,
@@ -68,13 +92,44 @@ TEST_F(GnomeFilesTest, BackgroundMenuShowsTheExtensionsItemAndChoosingItRunsIt) 
     ASSERT_TRUE(waitUntil([&] { return extension->lines().size() > startupLines; }, 20s))
         << screenshot();
 
+    // Both files selected, the selection's menu: its commands get the two files.
+    // The pointer leaves the window: an item under it would take the keyboard's place.
+    xdotool({"mousemove", "--window", windows().front(), "500", "400", "click", "1"});
+    xdotool({"mousemove", "1000", "750"});
+    const std::size_t shownLines = extension->lines().size();
+    xdotool({"key", "ctrl+a"});
+    // GNOME Files asks for the selection's items when the selection changes.
+    ASSERT_TRUE(waitUntil([&] { return extension->lines().size() > shownLines; }, 10s))
+        << screenshot();
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(choose({"shift+F10"}, 3)) << "no selection menu\n" << screenshot();
+    const std::string a = folder + "/a.txt", b = folder + "/b.txt";
+    std::string pasted;
+    EXPECT_TRUE(waitUntil([&] { return (pasted = finder({"paste"}).out).size() > a.size(); }))
+        << screenshot();
+    EXPECT_TRUE(pasted == a + "\n" + b || pasted == b + "\n" + a) << pasted;
+
+    ASSERT_TRUE(choose({"shift+F10"}, 2)) << screenshot();
+    std::string request;
+    EXPECT_TRUE(waitUntil([&] {
+        return (request = companion({"read", "batchRenameRequest"}).out).find(b) != request.npos;
+    })) << request
+        << screenshot();
+    EXPECT_NE(request.find(a), request.npos) << request;
+    EXPECT_NE(request.find(R"("isError": false)"), request.npos) << request;
+
+    ASSERT_TRUE(choose({"shift+F10"}, 1)) << screenshot();
+    EXPECT_TRUE(waitUntil([&] { return dir.readFile("code.args").size() > a.size(); }))
+        << screenshot();
+    const std::string opened = dir.readFile("code.args");
+    EXPECT_TRUE(opened == a + "\n" + b + "\n" || opened == b + "\n" + a + "\n") << opened;
+
+    // The background's menu: its command gets the folder.
     xdotool({"mousemove", "--window", windows().front(), "500", "400", "click", "3"});
     ASSERT_TRUE(waitUntil([&] { return windows().size() >= 2; }, 10s, 50ms)) << "no context menu\n"
                                                                              << screenshot();
-    // Up from the open menu reaches its last item, Properties, first; the
-    // extension's item stands just above it.
     std::this_thread::sleep_for(200ms);
-    xdotool({"key", "Up", "Up", "Return"});
+    xdotool({"key", "Up", "Up", "Up", "Up", "Up", "Return"});
     const std::string created = folder + "/Untitled.txt";
     EXPECT_TRUE(extension->waitForLine("SUCCESS: Created file at " + created))
         << "the item was not chosen\n"

@@ -157,14 +157,42 @@ std::vector<ShownItem> MenuItems::shown() const {
     return shown;
 }
 
-bool MenuItems::activate(const std::string& label) const {
-    for (GList* node = items_; node != nullptr; node = node->next) {
-        if (labelOf(node->data) == label) {
-            nautilus_menu_item_activate(NAUTILUS_MENU_ITEM(node->data));
-            return true;
+WindowMenus::WindowMenus(NautilusMenuProvider* provider,
+                         const std::vector<std::string>& selectionUris,
+                         const std::string& folderUri)
+    : selection_(fileItems(provider, selectionUris)),
+      background_(backgroundItems(provider, folderUri)) {
+    for (const MenuItems* menu : {&selection_, &background_}) {
+        for (GList* node = menu->items(); node != nullptr; node = node->next) {
+            char* name = nullptr;
+            g_object_get(node->data, "name", &name, nullptr);
+            actions_[name] = NAUTILUS_MENU_ITEM(node->data);
+            g_free(name);
         }
     }
+}
+
+bool WindowMenus::choose(const MenuItems& menu, const std::string& label) const {
+    for (GList* node = menu.items(); node != nullptr; node = node->next) {
+        if (labelOf(node->data) != label)
+            continue;
+        char* name = nullptr;
+        g_object_get(node->data, "name", &name, nullptr);
+        nautilus_menu_item_activate(actions_.at(name));
+        g_free(name);
+        return true;
+    }
     return false;
+}
+
+ItemsUpdatedCounter::ItemsUpdatedCounter(NautilusMenuProvider* provider)
+    : provider_(provider),
+      handler_(g_signal_connect_swapped(
+          provider, "items-updated",
+          G_CALLBACK(+[](ItemsUpdatedCounter* counter) { ++counter->count_; }), this)) {}
+
+ItemsUpdatedCounter::~ItemsUpdatedCounter() {
+    g_signal_handler_disconnect(provider_, handler_);
 }
 
 NautilusFileInfo* newFileInfo(const std::string& uri) {

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -73,11 +74,47 @@ class MenuItems {
     MenuItems& operator=(const MenuItems&) = delete;
 
     std::vector<ShownItem> shown() const;
-    /// Chooses the item labelled `label`, as a click would; false when none is.
-    bool activate(const std::string& label) const;
+    GList* items() const { return items_; }
 
   private:
     GList* items_;
+};
+
+/// A GNOME Files window's menus for a selection in a folder. Like GNOME
+/// Files, it asks for the selection's items and then the background's, and
+/// registers each item's action under the item's name in one group for the
+/// window, where a later item of the same name replaces an earlier one.
+class WindowMenus {
+  public:
+    WindowMenus(NautilusMenuProvider* provider, const std::vector<std::string>& selectionUris,
+                const std::string& folderUri);
+
+    /// Chooses the item labelled `label` in the selection's menu (or the
+    /// background's), as a click would: runs the action registered under that
+    /// item's name. False when the menu has no such item.
+    bool chooseInSelection(const std::string& label) const { return choose(selection_, label); }
+    bool chooseInBackground(const std::string& label) const { return choose(background_, label); }
+
+  private:
+    bool choose(const MenuItems& menu, const std::string& label) const;
+
+    MenuItems selection_;
+    MenuItems background_;
+    std::map<std::string, NautilusMenuItem*> actions_; // by item name
+};
+
+/// Counts the provider's "items-updated" signals, GNOME Files' cue to ask
+/// for its items again.
+class ItemsUpdatedCounter {
+  public:
+    explicit ItemsUpdatedCounter(NautilusMenuProvider* provider);
+    ~ItemsUpdatedCounter();
+    int count() const { return count_; }
+
+  private:
+    NautilusMenuProvider* provider_;
+    gulong handler_;
+    int count_ = 0;
 };
 
 /// A file-info object of our own type for `uri` (a file URI, or another).

@@ -48,17 +48,23 @@ TEST_F(NautilusModuleTest, LoadsAsOneMenuProviderExportingOnlyTheEntryPoints) {
 }
 
 TEST_F(NautilusModuleTest, ItemsFollowTheCompanionAppForASelectionAndABackground) {
+    // GNOME Files is told to ask again when the extension starts and when
+    // the companion app changes the menu.
+    const ItemsUpdatedCounter updates(provider());
     startExtension();
+    EXPECT_TRUE(spinUntil([&] { return updates.count() == 1; }, 5s));
     const std::pair<std::vector<std::string>, Items> cases[] = {
-        {{"running", "off"}, {}},
         // The status line stays, insensitive; the separator after it goes.
         {{"running", "on"}, {{"Corvane+ settings not found", false}, {"New Text File", true}}},
         {{"options", "openInVSCode=true", "copyPath=true", "newTextFile=true"},
          {{"New Text File", true}, {"Copy Path", true}, {"Open in Visual Studio Code", false}}},
+        {{"running", "off"}, {}},
     };
     for (const auto& [command, expected] : cases) {
         SCOPED_TRACE(command.front());
+        const int before = updates.count();
         companion(command);
+        EXPECT_TRUE(spinUntil([&] { return updates.count() > before; }, 5s));
         EXPECT_EQ(selectionItems(), expected);
         EXPECT_EQ(folderItems(), expected);
     }
@@ -73,12 +79,13 @@ TEST_F(NautilusModuleTest, ChosenItemsActOnTheFolderAndSelectionTheirMenuWasFor)
     companion({"running", "on"});
     companion({"options", "newTextFile=true", "copyPath=true"});
     const std::string sub = dir.makeFolder("sub").path();
-    // A selection's folder is that of its first item.
-    const MenuItems selection =
-        fileItems(provider(), {fileUri(sub + "/a"), fileUri(dir / "caf\xe9")});
-    ASSERT_TRUE(selection.activate("Copy Path"));
-    ASSERT_TRUE(selection.activate("New Text File"));
-    ASSERT_TRUE(backgroundItems(provider(), fileUri(dir.path())).activate("New Text File"));
+    // A selection's folder is that of its first item; the window holds its
+    // background's items at the same time.
+    const WindowMenus window(provider(), {fileUri(sub + "/a"), fileUri(dir / "caf\xe9")},
+                             fileUri(dir.path()));
+    ASSERT_TRUE(window.chooseInSelection("Copy Path"));
+    ASSERT_TRUE(window.chooseInSelection("New Text File"));
+    ASSERT_TRUE(window.chooseInBackground("New Text File"));
     // Each is sent without waiting for the extension, which runs them in turn.
     EXPECT_TRUE(spinUntil(
         [&] {
