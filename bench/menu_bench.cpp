@@ -20,26 +20,10 @@
 // in-process menu's own cost, so the larger reply's trip through the bus
 // accounts for much of it.
 
-#include "bench/realistic_settings.h"
-#include "extension/finder_sync.h"
-#include "platform/linux/dbus_notification_center.h"
-#include "platform/linux/desktop_applications.h"
-#include "platform/linux/desktop_clipboard.h"
+#include "bench/realistic_finder_sync.h"
 #include "platform/linux/finder_bus_protocol.h"
-#include "platform/linux/freedesktop_alert.h"
-#include "platform/linux/freedesktop_system_images.h"
-#include "platform/linux/freedesktop_workspace.h"
-#include "platform/linux/glib_scheduler.h"
-#include "platform/linux/host_finder_sync_controller.h"
-#include "platform/linux/libuuid_source.h"
-#include "platform/linux/posix_file_manager.h"
-#include "tests/integration/process_harness.h"
-
-#include <giomm/dbusconnection.h>
-#include <giomm/init.h>
 
 #include <map>
-#include <ostream>
 #include <stdexcept>
 #include <thread>
 
@@ -68,10 +52,7 @@ struct World {
     Running running = Running::Yes;
 
     World() {
-        Gio::init();
-        connection = Gio::DBus::Connection::create_for_address_sync(
-            bus.address(), Gio::DBus::ConnectionFlags::AUTHENTICATION_CLIENT |
-                               Gio::DBus::ConnectionFlags::MESSAGE_BUS_CONNECTION);
+        connection = bench::connectTo(bus);
         Environment env = corvane::testing::isolatedEnvironment(bus, home);
         env["CORVANE_GROUP_CONTAINERS"] = settings.root();
         extension = std::make_unique<corvane::testing::Process>(
@@ -120,54 +101,22 @@ World& world() {
     return instance;
 }
 
-/// A FinderSync object on the real Linux services over its own container.
-struct InProcess {
-    InProcess(int grantedFolders, Running running,
-              const Glib::RefPtr<Gio::DBus::Connection>& connection)
-        : settings(bench::OptionsIn::Both, grantedFolders),
-          applications({settings.dir() + "/applications.ini", "/usr/local/bin:/usr/bin:/bin"}),
-          files(settings.plistFiles(), &applications), notifications(connection),
-          workspace(connection, applications, scheduler),
-          pasteboard({DesktopClipboard::Mechanism::File, settings.dir() + "/pasteboard"}),
-          alerts(connection, discard),
-          sync(FinderSyncServices{controller, settings.settings(), settings.containers(), files,
-                                  security, notifications, scheduler, uuids, images, discard,
-                                  workspace, pasteboard, alerts}) {
-        if (running == Running::No)
-            setRunning(settings, Running::No);
-    }
-
-    bench::RealisticSettings settings;
-    // Whether iTerm2 and Visual Studio Code are installed is asked of the
-    // applications mapping: once its file and PATH look-ups are kept, a
-    // `stat` of each item that shows them still true.
-    DesktopApplications applications;
-    PosixFileManager files;
-    HostFinderSyncController controller;
-    BookmarkSecurityScope security;
-    DBusNotificationCenter notifications;
-    GlibScheduler scheduler;
-    LibuuidSource uuids;
-    FreedesktopSystemImages images;
-    std::ostream discard{nullptr}; // log lines cost nothing here
-    FreedesktopWorkspace workspace;
-    DesktopClipboard pasteboard;
-    FreedesktopAlert alerts;
-    FinderSync sync;
-};
-
-InProcess& inProcess(int grantedFolders, Running running = Running::Yes) {
+bench::RealisticFinderSync& inProcess(int grantedFolders, Running running = Running::Yes) {
     World& w = world(); // made first, so it outlives the objects below
-    static std::map<std::pair<int, Running>, std::unique_ptr<InProcess>> made;
+    static std::map<std::pair<int, Running>, std::unique_ptr<bench::RealisticFinderSync>> made;
     auto& slot = made[{grantedFolders, running}];
-    if (!slot)
-        slot = std::make_unique<InProcess>(grantedFolders, running, w.connection);
+    if (!slot) {
+        slot = std::make_unique<bench::RealisticFinderSync>(bench::OptionsIn::Both, grantedFolders,
+                                                            w.connection);
+        if (running == Running::No)
+            setRunning(slot->settings(), Running::No);
+    }
     return *slot;
 }
 
 // Argument: the number of granted folders.
 void BM_MenuInProcess(benchmark::State& state) {
-    FinderSync& sync = inProcess(static_cast<int>(state.range(0))).sync;
+    FinderSync& sync = inProcess(static_cast<int>(state.range(0))).finderSync();
     for (auto _ : state) {
         std::optional<Menu> menu = sync.menuForMenuKind(0);
         if (!menu || menu->items.empty())
@@ -178,7 +127,7 @@ void BM_MenuInProcess(benchmark::State& state) {
 BENCHMARK(BM_MenuInProcess)->Arg(8)->Arg(100)->Unit(benchmark::kMicrosecond);
 
 void BM_ReadSettingsFilesFloor(benchmark::State& state) {
-    const auto& files = inProcess(static_cast<int>(state.range(0))).settings.files();
+    const auto& files = inProcess(static_cast<int>(state.range(0))).files();
     for (auto _ : state)
         bench::readBytesOf(files);
 }
@@ -188,7 +137,7 @@ BENCHMARK(BM_ReadSettingsFilesFloor)->Arg(8)->Arg(100)->Unit(benchmark::kMicrose
 // folder it may show once, which the bytes floor leaves out (with 100
 // folders that is most of the menu's system calls).
 void BM_ReadSettingsFilesAndCheckFoldersFloor(benchmark::State& state) {
-    const auto& settings = inProcess(static_cast<int>(state.range(0))).settings;
+    auto& settings = inProcess(static_cast<int>(state.range(0))).settings();
     for (auto _ : state) {
         bench::readBytesOf(settings.files());
         bench::checkEachOf(settings.grantedFolders());
@@ -200,7 +149,7 @@ BENCHMARK(BM_ReadSettingsFilesAndCheckFoldersFloor)
     ->Unit(benchmark::kMicrosecond);
 
 void BM_NoMenuInProcess(benchmark::State& state) {
-    FinderSync& sync = inProcess(8, Running::No).sync;
+    FinderSync& sync = inProcess(8, Running::No).finderSync();
     for (auto _ : state) {
         std::optional<Menu> menu = sync.menuForMenuKind(0);
         if (menu)

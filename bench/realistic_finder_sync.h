@@ -1,30 +1,43 @@
 #pragma once
 
-// FinderSync on the real Linux services over a realistic container (see
-// realistic_settings.h). The services that neither the loads nor the batch
-// renames touch (notifications, timers, the desktop) are the test fakes.
+// FinderSync on the Linux platform over a realistic container (see
+// realistic_settings.h), with a private session bus of its own unless one
+// is given.
 
 #include "bench/realistic_settings.h"
 #include "extension/finder_sync.h"
-#include "platform/linux/freedesktop_system_images.h"
-#include "platform/linux/host_finder_sync_controller.h"
-#include "platform/linux/libuuid_source.h"
-#include "platform/linux/posix_file_manager.h"
-#include "tests/fakes/fakes.h"
+#include "host/extension_services.h"
+#include "host/host_finder_sync_controller.h"
+#include "platform/linux/linux_platform.h"
+#include "tests/integration/process_harness.h"
 
+#include <giomm/dbusconnection.h>
+#include <giomm/init.h>
+
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 
 namespace corvane::bench {
 
+/// A connection to `bus`, for the platform's notifications and desktop services.
+inline Glib::RefPtr<Gio::DBus::Connection> connectTo(const testing::PrivateBus& bus) {
+    Gio::init();
+    return Gio::DBus::Connection::create_for_address_sync(
+        bus.address(), Gio::DBus::ConnectionFlags::AUTHENTICATION_CLIENT |
+                           Gio::DBus::ConnectionFlags::MESSAGE_BUS_CONNECTION);
+}
+
 class RealisticFinderSync {
   public:
-    explicit RealisticFinderSync(OptionsIn optionsIn)
-        : settings_(optionsIn), fileManager_(settings_.plistFiles()),
-          finderSync_(FinderSyncServices{controller_, settings_.settings(), settings_.containers(),
-                                         fileManager_, security_, notifications_, scheduler_,
-                                         uuids_, images_, log_, workspace_, pasteboard_, alerts_}) {
-        if (finderSync_.securedURLs().size() != 8 || finderSync_.menuOptions().size() != 7)
+    explicit RealisticFinderSync(OptionsIn optionsIn, int grantedFolders = 8,
+                                 Glib::RefPtr<Gio::DBus::Connection> connection = {})
+        : settings_(optionsIn, grantedFolders),
+          connection_(connection ? connection : connectTo(bus_.emplace())),
+          platform_(connection_, log_, config(settings_)),
+          finderSync_(extensionServices(platform_, controller_, log_)) {
+        if (finderSync_.securedURLs().size() != static_cast<std::size_t>(grantedFolders) ||
+            finderSync_.menuOptions().size() != 7)
             throw std::runtime_error("the loads did not find the settings");
     }
 
@@ -33,18 +46,20 @@ class RealisticFinderSync {
     const std::vector<std::string>& files() const { return settings_.files(); }
 
   private:
+    static LinuxPlatformConfig config(const RealisticSettings& settings) {
+        // No applications.ini, a fixed PATH, and a clipboard file: what the
+        // menu asks of the desktop stays the same from run to run.
+        return {settings.root(),
+                {settings.dir() + "/applications.ini", "/usr/local/bin:/usr/bin:/bin"},
+                {DesktopClipboard::Mechanism::File, settings.dir() + "/pasteboard"}};
+    }
+
     RealisticSettings settings_;
-    PosixFileManager fileManager_;
-    BookmarkSecurityScope security_;
-    HostFinderSyncController controller_;
-    fakes::FakeNotificationCenter notifications_;
-    fakes::FakeScheduler scheduler_;
-    LibuuidSource uuids_;
-    FreedesktopSystemImages images_;
+    std::optional<testing::PrivateBus> bus_;
+    Glib::RefPtr<Gio::DBus::Connection> connection_;
     std::ostream log_{nullptr}; // log lines cost nothing here
-    fakes::FakeWorkspace workspace_;
-    fakes::FakePasteboard pasteboard_;
-    fakes::FakeAlertPresenter alerts_;
+    LinuxPlatform platform_;
+    HostFinderSyncController controller_;
     FinderSync finderSync_;
 };
 

@@ -8,9 +8,9 @@
 #include "extension/companion_contract.h"
 #include "platform/linux/bookmark_security_scope.h"
 #include "platform/linux/directory_app_group_containers.h"
-#include "platform/linux/plist/plist_codec.h"
 #include "platform/linux/plist_file.h"
 #include "platform/linux/plist_file_settings.h"
+#include "platform/plist/plist_codec.h"
 #include "tests/temp_dir.h"
 
 #include <benchmark/benchmark.h>

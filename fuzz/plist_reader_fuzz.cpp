@@ -2,7 +2,7 @@
 // must survive a trip through the binary writer unchanged, and through the
 // XML writer too whenever that format can carry it.
 
-#include "platform/linux/plist/plist_codec.h"
+#include "platform/plist/plist_codec.h"
 
 #include <bit>
 #include <cmath>

@@ -2,9 +2,9 @@
 
 #include "extension/finder_sync.h"
 #include "host/batched_log.h"
+#include "host/host_finder_sync_controller.h"
 #include "platform/linux/finder_bus_protocol.h"
 #include "platform/linux/gvariant_plist.h"
-#include "platform/linux/host_finder_sync_controller.h"
 
 #include <gio/gio.h>
 #include <giomm/dbusconnection.h>

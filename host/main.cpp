@@ -3,8 +3,9 @@
 // and runs until SIGINT or SIGTERM.
 
 #include "host/batched_log.h"
+#include "host/extension_services.h"
 #include "host/finder_service.h"
-#include "host/linux_platform.h"
+#include "host/host_finder_sync_controller.h"
 #include "host/menu_watch.h"
 
 #include <giomm/dbusconnection.h>
@@ -58,7 +59,10 @@ int run() {
         });
     {
         corvane::BatchedLog log(std::cout);
-        corvane::LinuxPlatform platform(connection, log, std::cerr);
+        corvane::LinuxPlatform platform(connection, std::cerr);
+        corvane::HostFinderSyncController controller;
+        const corvane::FinderSyncServices services =
+            corvane::extensionServices(platform, controller, log);
         std::unique_ptr<corvane::FinderService> service;
         std::optional<corvane::MenuWatch> menuWatch;
         // Start-up runs from the loop, like the extension host creating its
@@ -66,13 +70,11 @@ int run() {
         Glib::signal_idle().connect_once([&] {
             // An exception escaping this slot would be swallowed by the loop.
             try {
-                auto started = corvane::FinderService::start(connection, platform.services(),
-                                                             platform.controller(), log);
+                auto started = corvane::FinderService::start(connection, services, controller, log);
                 if (started) {
                     service = std::move(*started);
-                    menuWatch.emplace(connection, platform.menuFiles(), [&platform] {
-                        return corvane::menuFacts(platform.services());
-                    });
+                    menuWatch.emplace(connection, corvane::menuFiles(platform),
+                                      [&services] { return corvane::menuFacts(services); });
                 }
                 // A bus that went away is reported when its connection closes;
                 // a second instance must not serve alongside the first.

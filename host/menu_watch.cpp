@@ -4,6 +4,7 @@
 #include "platform/app_group.h"
 #include "platform/file_manager.h"
 #include "platform/linux/finder_bus_names.h"
+#include "platform/linux/linux_platform.h"
 #include "platform/settings.h"
 
 #include <giomm/dbusconnection.h>
@@ -22,6 +23,15 @@ namespace {
 constexpr unsigned kSettleMs = 100;
 
 } // namespace
+
+std::vector<std::string> menuFiles(LinuxPlatform& platform) {
+    std::vector<std::string> files;
+    if (std::string suite = platform.settingsFile(contract::kAppGroupId); !suite.empty())
+        files.push_back(std::move(suite));
+    if (auto container = platform.containers().containerURL(contract::kAppGroupId))
+        files.push_back(container->appending(contract::kMenuOptionsFileName).path());
+    return files;
+}
 
 PlistValue menuFacts(const FinderSyncServices& services) {
     PlistArray facts;

@@ -19,6 +19,7 @@ class Connection;
 namespace corvane {
 
 struct FinderSyncServices;
+class LinuxPlatform;
 
 /// Tells the file managers when the extension's menu may have changed, so
 /// that a menu they hold is asked for again: emits the interface's
@@ -48,6 +49,10 @@ class MenuWatch {
     PlistValue lastFacts_;
     sigc::connection settle_;
 };
+
+/// The files the menu is read from: the shared settings suite's and the
+/// options file, where each would be.
+std::vector<std::string> menuFiles(LinuxPlatform& platform);
 
 /// The facts the menu is built from: the companion app's running flag, its
 /// shared menu options and the options file's content.

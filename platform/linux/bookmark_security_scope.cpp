@@ -1,7 +1,7 @@
 #include "platform/linux/bookmark_security_scope.h"
 
-#include "platform/linux/plist/plist_codec.h"
 #include "platform/linux/posix_io.h"
+#include "platform/plist/plist_codec.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "platform/linux/plist_file.h"
 
-#include "platform/linux/plist/plist_codec.h"
+#include "platform/plist/plist_codec.h"
 
 #include <algorithm>
 #include <cerrno>

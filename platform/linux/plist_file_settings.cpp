@@ -1,8 +1,8 @@
 #include "platform/linux/plist_file_settings.h"
 
-#include "platform/linux/plist/plist_codec.h"
 #include "platform/linux/plist_file.h"
 #include "platform/linux/posix_io.h"
+#include "platform/plist/plist_codec.h"
 
 #include <cerrno>
 #include <ctime>

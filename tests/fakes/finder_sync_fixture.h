@@ -7,7 +7,7 @@
 #include "extension/companion_contract.h"
 #include "extension/finder_sync.h"
 #include "platform/linux/freedesktop_system_images.h"
-#include "platform/linux/plist/plist_codec.h"
+#include "platform/plist/plist_codec.h"
 #include "tests/fakes/fakes.h"
 #include "tests/temp_dir.h"
 

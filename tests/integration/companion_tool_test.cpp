@@ -4,8 +4,8 @@
 #include "extension/companion_contract.h"
 #include "platform/linux/bookmark_security_scope.h"
 #include "platform/linux/directory_app_group_containers.h"
-#include "platform/linux/plist/plist_codec.h"
 #include "platform/linux/plist_file_settings.h"
+#include "platform/plist/plist_codec.h"
 #include "tests/integration/end_to_end.h"
 
 #include <filesystem>

@@ -1,9 +1,9 @@
 #include "platform/linux/bookmark_security_scope.h"
 #include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/libuuid_source.h"
-#include "platform/linux/plist/plist_codec.h"
 #include "platform/linux/plist_file.h"
 #include "platform/linux/posix_file_manager.h"
+#include "platform/plist/plist_codec.h"
 #include "tests/platform/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "platform/linux/plist/plist_codec.h"
 #include "platform/linux/plist_file.h"
 #include "platform/linux/posix_file_manager.h"
 #include "platform/linux/posix_io.h"
+#include "platform/plist/plist_codec.h"
 #include "tests/platform/test_support.h"
 
 #include <gtest/gtest.h>

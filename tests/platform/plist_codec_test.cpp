@@ -1,4 +1,4 @@
-#include "platform/linux/plist/plist_codec.h"
+#include "platform/plist/plist_codec.h"
 #include "tests/platform/test_support.h"
 
 #include <gtest/gtest.h>

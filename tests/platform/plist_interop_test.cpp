@@ -1,6 +1,6 @@
 // Python's plistlib as an independent reader and writer of both formats.
 
-#include "platform/linux/plist/plist_codec.h"
+#include "platform/plist/plist_codec.h"
 #include "tests/platform/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "extension/companion_contract.h"
-#include "platform/linux/plist/plist_codec.h"
 #include "platform/linux/posix_io.h"
+#include "platform/plist/plist_codec.h"
 #include "tools/companion/commands.h"
 #include "tools/companion/shared_settings.h"
 #include "tools/plist_json.h"

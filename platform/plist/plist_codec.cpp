@@ -1,6 +1,6 @@
-#include "platform/linux/plist/plist_codec.h"
+#include "platform/plist/plist_codec.h"
 
-#include "platform/linux/plist/plist_codec_internal.h"
+#include "platform/plist/plist_codec_internal.h"
 #include "platform/unicode.h"
 
 namespace corvane::plist {

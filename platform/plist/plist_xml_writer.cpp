@@ -1,7 +1,7 @@
 // Writer for XML property lists: the usual header and document type, one
 // element per line, tab indentation.
 
-#include "platform/linux/plist/plist_codec_internal.h"
+#include "platform/plist/plist_codec_internal.h"
 #include "platform/unicode.h"
 
 #include <charconv>

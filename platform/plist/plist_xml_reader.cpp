@@ -2,7 +2,7 @@
 // explicit stack, so deep input costs heap, not call stack; entity
 // declarations are refused outright so no expansion can blow up.
 
-#include "platform/linux/plist/plist_codec_internal.h"
+#include "platform/plist/plist_codec_internal.h"
 #include "platform/unicode.h"
 
 #include <expat.h>

@@ -6,7 +6,7 @@
 // pass measures the tree (values, bytes, height) once per object, finding
 // cycles on the way; only a tree within bounds is then built.
 
-#include "platform/linux/plist/plist_codec_internal.h"
+#include "platform/plist/plist_codec_internal.h"
 
 #include <algorithm>
 #include <bit>

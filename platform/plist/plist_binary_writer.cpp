@@ -3,7 +3,7 @@
 // shared. The widths of object references and of offsets are the smallest
 // that hold the largest reference and the largest offset actually written.
 
-#include "platform/linux/plist/plist_codec_internal.h"
+#include "platform/plist/plist_codec_internal.h"
 #include "platform/unicode.h"
 
 #include <bit>

@@ -4,7 +4,7 @@
 // codec's public surface.
 
 #include "platform/error.h"
-#include "platform/linux/plist/plist_codec.h"
+#include "platform/plist/plist_codec.h"
 
 #include <cstddef>
 #include <cstdint>
