@@ -21,7 +21,7 @@
 // accounts for much of it.
 
 #include "bench/realistic_finder_sync.h"
-#include "platform/linux/finder_bus_protocol.h"
+#include "finderbus/finder_bus.h"
 
 #include <map>
 #include <stdexcept>
@@ -70,7 +70,7 @@ struct World {
     Glib::VariantContainerBase askForMenu() {
         return connection->call_sync(
             finderbus::kObjectPath, finderbus::kInterface, finderbus::kGetMenu,
-            finderbus::encodeMenuRequest({0, {FileURL::fromPath(settings.dir()), {}}}),
+            Glib::VariantContainerBase(finderbus::encodeMenuRequest({0, {settings.dir(), {}}})),
             finderbus::kBusName, 5000, Gio::DBus::CallFlags::NO_AUTO_START);
     }
 
@@ -84,7 +84,7 @@ struct World {
     std::optional<bool> answersWithMenu() {
         for (int attempt = 0; attempt < 200; ++attempt) {
             try {
-                auto menu = finderbus::decodeMenuReply(askForMenu());
+                auto menu = finderbus::decodeMenuReply(askForMenu().gobj());
                 if (!menu)
                     return std::nullopt;
                 return menu->has_value();

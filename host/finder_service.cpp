@@ -1,10 +1,9 @@
 #include "host/finder_service.h"
 
 #include "extension/finder_sync.h"
+#include "finderbus/finder_bus.h"
 #include "host/batched_log.h"
 #include "host/host_finder_sync_controller.h"
-#include "platform/linux/finder_bus_protocol.h"
-#include "platform/linux/gvariant_plist.h"
 
 #include <gio/gio.h>
 #include <giomm/dbusconnection.h>
@@ -24,9 +23,35 @@ using Invocation = Glib::RefPtr<Gio::DBus::MethodInvocation>;
 
 void replyError(const Invocation& invocation, const char* name, std::string_view message) {
     // The message travels as a D-Bus string: never pass on bytes that are not UTF-8.
-    invocation->return_dbus_error(name, isDBusString(message)
+    invocation->return_dbus_error(name, finderbus::isDBusString(message)
                                             ? Glib::ustring(message.data(), message.size())
                                             : Glib::ustring("the request failed"));
+}
+
+/// Sets what the extension sees of the request while it handles it.
+void setContext(HostFinderSyncController& controller, const finderbus::RequestContext& context) {
+    std::optional<FileURL> targeted;
+    if (context.targeted)
+        targeted = FileURL::fromPath(*context.targeted);
+    std::vector<FileURL> selected;
+    selected.reserve(context.selected.size());
+    for (const std::string& path : context.selected)
+        selected.push_back(FileURL::fromPath(path));
+    controller.setRequestContext(std::move(targeted), std::move(selected));
+}
+
+/// The menu as it travels to the file manager.
+std::optional<finderbus::Menu> travellingMenu(const std::optional<Menu>& menu) {
+    if (!menu)
+        return std::nullopt;
+    finderbus::Menu sent{menu->title, {}};
+    for (const MenuItem& item : menu->items) {
+        const MenuImage image = item.image.value_or(MenuImage{});
+        sent.entries.push_back({item.isSeparator, item.title, item.action.value_or(""),
+                                item.keyEquivalent, image.symbolName, image.iconName,
+                                image.accessibilityDescription, image.isTemplate, item.enabled});
+    }
+    return sent;
 }
 
 } // namespace
@@ -71,35 +96,35 @@ struct FinderService::Impl {
     }
 
     void getMenu(const Glib::VariantContainerBase& parameters, const Invocation& invocation) {
-        Expected<finderbus::MenuRequest> request = finderbus::decodeMenuRequest(parameters);
+        finderbus::Result<finderbus::MenuRequest> request =
+            finderbus::decodeMenuRequest(const_cast<GVariant*>(parameters.gobj()));
         if (!request) {
-            replyError(invocation, finderbus::kInvalidArgsError, request.error().description);
+            replyError(invocation, finderbus::kInvalidArgsError, request.error());
             return;
         }
-        controller.setRequestContext(std::move(request->context.targeted),
-                                     std::move(request->context.selected));
+        setContext(controller, request->context);
         std::optional<Menu> menu;
         {
             // A line per secured folder: written at once, before the reply.
             BatchedLog::Hold gather(log);
             menu = finderSync.value().menuForMenuKind(request->menuKind);
         }
-        Expected<Glib::VariantContainerBase> reply = finderbus::encodeMenuReply(menu);
+        finderbus::Result<GVariant*> reply = finderbus::encodeMenuReply(travellingMenu(menu));
         if (!reply) {
-            replyError(invocation, finderbus::kFailedError, reply.error().description);
+            replyError(invocation, finderbus::kFailedError, reply.error());
             return;
         }
-        invocation->return_value(*reply);
+        invocation->return_value(Glib::VariantContainerBase(*reply));
     }
 
     void performAction(const Glib::VariantContainerBase& parameters, const Invocation& invocation) {
-        Expected<finderbus::ActionRequest> request = finderbus::decodeActionRequest(parameters);
+        finderbus::Result<finderbus::ActionRequest> request =
+            finderbus::decodeActionRequest(const_cast<GVariant*>(parameters.gobj()));
         if (!request) {
-            replyError(invocation, finderbus::kInvalidArgsError, request.error().description);
+            replyError(invocation, finderbus::kInvalidArgsError, request.error());
             return;
         }
-        controller.setRequestContext(std::move(request->context.targeted),
-                                     std::move(request->context.selected));
+        setContext(controller, request->context);
         FinderSync& sync = finderSync.value();
         if (!sync.respondsToSelector(request->selector) || !sync.performAction(request->selector)) {
             replyError(invocation, finderbus::kUnknownActionError,

@@ -1,9 +1,9 @@
 #include "host/menu_watch.h"
 
 #include "extension/finder_sync.h"
+#include "finderbus/finder_bus.h"
 #include "platform/app_group.h"
 #include "platform/file_manager.h"
-#include "platform/linux/finder_bus_names.h"
 #include "platform/linux/linux_platform.h"
 #include "platform/settings.h"
 

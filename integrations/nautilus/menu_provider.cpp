@@ -1,30 +1,35 @@
 #include "integrations/nautilus/menu_provider.h"
 
-#include "integrations/nautilus/finder_bus_client.h"
+#include "finderbus/finder_bus_client.h"
 #include "integrations/nautilus/nautilus_extension.h"
 
 #include <new>
 #include <string>
 
+namespace {
+
+using corvane::finderbus::FinderBusClient;
+using corvane::finderbus::MenuWatch;
+using corvane::finderbus::RequestContext;
+
+/// How long GNOME Files' UI thread waits for a menu: well under what a
+/// person notices, since it asks on every selection change.
+constexpr int kMenuTimeoutMs = 100;
+
+void menuProviderInterfaceInit(NautilusMenuProviderInterface* iface);
+
+} // namespace
+
 struct CorvaneMenuProvider {
     GObject parent_instance;
-    /// Null when there is no session bus.
-    corvane::nautilus::MenuWatch* watch;
+    /// Both null when there is no session bus.
+    FinderBusClient* client;
+    MenuWatch* watch;
 };
 
 struct CorvaneMenuProviderClass {
     GObjectClass parent_class;
 };
-
-namespace {
-
-using corvane::nautilus::MenuEntry;
-using corvane::nautilus::MenuKind;
-using corvane::nautilus::RequestContext;
-
-void menuProviderInterfaceInit(NautilusMenuProviderInterface* iface);
-
-} // namespace
 
 G_DEFINE_DYNAMIC_TYPE_EXTENDED(CorvaneMenuProvider, corvane_menu_provider, G_TYPE_OBJECT, 0,
                                G_IMPLEMENT_INTERFACE_DYNAMIC(NAUTILUS_TYPE_MENU_PROVIDER,
@@ -34,6 +39,8 @@ static void corvane_menu_provider_dispose(GObject* object) {
     CorvaneMenuProvider* self = reinterpret_cast<CorvaneMenuProvider*>(object);
     delete self->watch;
     self->watch = nullptr;
+    delete self->client;
+    self->client = nullptr;
     G_OBJECT_CLASS(corvane_menu_provider_parent_class)->dispose(object);
 }
 
@@ -49,14 +56,16 @@ static void corvane_menu_provider_init(CorvaneMenuProvider* self) {
     if (bus == nullptr)
         return;
     try {
-        self->watch = new corvane::nautilus::MenuWatch(
+        self->client =
+            new FinderBusClient(bus, kMenuTimeoutMs, FinderBusClient::Activation::Allowed);
+        self->watch = new MenuWatch(
             bus,
             [](gpointer provider) {
                 nautilus_menu_provider_emit_items_updated_signal(NAUTILUS_MENU_PROVIDER(provider));
             },
             self);
     } catch (const std::bad_alloc&) {
-        // Unwatched, the items change with the next selection.
+        // Without a watch the items change with the next selection.
     }
     g_object_unref(bus);
 }
@@ -112,30 +121,40 @@ void onItemActivated(NautilusMenuItem*, gpointer data) {
     if (bus == nullptr)
         return;
     try {
-        corvane::nautilus::performAction(bus, action->selector, action->context);
+        FinderBusClient(bus, kMenuTimeoutMs, FinderBusClient::Activation::Allowed)
+            .performLater(action->selector, action->context);
     } catch (const std::bad_alloc&) {
         // The choice is dropped; GNOME Files goes on.
     }
     g_object_unref(bus);
 }
 
-/// GNOME Files' items for the extension's menu in `kind` with `context`.
-GList* menuItems(MenuKind kind, const RequestContext& context) {
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    if (bus == nullptr)
+/// GNOME Files' items for the extension's menu of `kind` with `context`.
+GList* menuItems(NautilusMenuProvider* provider, unsigned kind, const RequestContext& context) {
+    FinderBusClient* client = reinterpret_cast<CorvaneMenuProvider*>(provider)->client;
+    if (client == nullptr)
         return nullptr;
-    std::vector<MenuEntry> entries = corvane::nautilus::askForMenu(bus, kind, context);
-    g_object_unref(bus);
-
+    auto menu = client->menu(kind, context);
+    if (!menu) {
+        // Normal while the extension is not running or still starting: no
+        // items, and nothing louder than a debug line on every selection change.
+        g_debug("no menu: %s", menu.error().c_str());
+        return nullptr;
+    }
+    if (!*menu)
+        return nullptr;
     GList* items = nullptr;
     std::vector<std::string> names;
-    for (const MenuEntry& entry : entries) {
-        names.push_back(corvane::nautilus::itemName(kind, entry.selector, names));
+    // GNOME Files draws no separators for extensions.
+    for (const auto& entry : (*menu)->entries) {
+        if (entry.separator)
+            continue;
+        names.push_back(corvane::finderbus::itemName(kind, entry.action, names));
         NautilusMenuItem* item =
             nautilus_menu_item_new(names.back().c_str(), entry.title.c_str(), nullptr, nullptr);
-        if (entry.enabled && !entry.selector.empty())
+        if (entry.enabled && !entry.action.empty())
             g_signal_connect_data(item, "activate", G_CALLBACK(onItemActivated),
-                                  new ChosenAction{entry.selector, context}, deleteChosenAction,
+                                  new ChosenAction{entry.action, context}, deleteChosenAction,
                                   GConnectFlags(0));
         else
             g_object_set(item, "sensitive", FALSE, nullptr);
@@ -144,19 +163,22 @@ GList* menuItems(MenuKind kind, const RequestContext& context) {
     return g_list_reverse(items);
 }
 
-GList* getFileItems(NautilusMenuProvider*, GList* files) {
+GList* getFileItems(NautilusMenuProvider* provider, GList* files) {
     try {
         std::optional<RequestContext> context = selectionContext(files);
-        return context ? menuItems(MenuKind::Items, *context) : nullptr;
+        return context ? menuItems(provider, corvane::finderbus::kMenuKindItems, *context)
+                       : nullptr;
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }
 
-GList* getBackgroundItems(NautilusMenuProvider*, NautilusFileInfo* folder) {
+GList* getBackgroundItems(NautilusMenuProvider* provider, NautilusFileInfo* folder) {
     try {
         std::optional<std::string> path = pathOf(folder);
-        return path ? menuItems(MenuKind::Container, RequestContext{std::move(path), {}}) : nullptr;
+        return path ? menuItems(provider, corvane::finderbus::kMenuKindContainer,
+                                RequestContext{std::move(path), {}})
+                    : nullptr;
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

@@ -30,9 +30,8 @@ LinuxPlatformConfig LinuxPlatformConfig::fromEnvironment() {
 struct LinuxPlatform::Impl {
     Impl(Glib::RefPtr<Gio::DBus::Connection> connection, std::ostream& diagnostics,
          LinuxPlatformConfig config)
-        : applications(std::move(config.applications)),
-          containers(std::move(config.containerRoot)), notifications(connection),
-          workspace(connection, applications, scheduler),
+        : applications(std::move(config.applications)), containers(std::move(config.containerRoot)),
+          notifications(connection), workspace(connection, applications, scheduler),
           pasteboard(std::move(config.clipboard)), alerts(connection, diagnostics) {}
 
     DesktopApplications applications;

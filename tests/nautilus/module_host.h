@@ -4,7 +4,7 @@
 // the way GNOME Files loads it, file-info objects of our own and the session
 // bus of this process.
 
-#include "integrations/nautilus/finder_bus_client.h"
+#include "finderbus/finder_bus.h"
 #include "integrations/nautilus/nautilus_extension.h"
 #include "tests/integration/process_harness.h"
 

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "platform/linux/finder_bus_protocol.h"
+#include "finderbus/finder_bus_client.h"
 #include "tools/command_line.h"
 
-#include <giomm/dbusconnection.h>
-
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -24,17 +23,16 @@ class FinderClient {
     ~FinderClient();
 
     /// The extension's menu of `kind` for `context`; none when it shows none.
-    Outcome<std::optional<Menu>> menu(unsigned kind, const finderbus::RequestContext& context);
+    Outcome<std::optional<finderbus::Menu>> menu(unsigned kind,
+                                                 const finderbus::RequestContext& context);
     /// Delivers the action `selector` with `context`.
     Outcome<> perform(const std::string& selector, const finderbus::RequestContext& context);
 
   private:
-    explicit FinderClient(Glib::RefPtr<Gio::DBus::Connection> connection)
-        : connection_(std::move(connection)) {}
-    Outcome<Glib::VariantContainerBase> call(const char* method,
-                                             const Glib::VariantContainerBase& parameters);
+    explicit FinderClient(GDBusConnection* bus);
 
-    Glib::RefPtr<Gio::DBus::Connection> connection_;
+    std::unique_ptr<GDBusConnection, void (*)(gpointer)> bus_;
+    std::unique_ptr<finderbus::FinderBusClient> client_;
 };
 
 } // namespace corvane::tools::finder

@@ -16,31 +16,34 @@ std::string quoteOrNull(const std::optional<std::string>& text) {
     return text ? json::quote(*text) : json::kNull;
 }
 
-std::string menuJson(const std::optional<Menu>& menu) {
+/// `text`, or none when it is empty (an item without an action or image).
+std::optional<std::string> unlessEmpty(const std::string& text) {
+    return text.empty() ? std::nullopt : std::optional(text);
+}
+
+std::string menuJson(const std::optional<finderbus::Menu>& menu) {
     if (!menu)
         return json::kNull;
     std::vector<std::string> items;
-    for (const MenuItem& item : menu->items) {
-        if (item.isSeparator) {
+    for (const finderbus::MenuEntry& item : menu->entries) {
+        if (item.separator) {
             items.push_back(json::object({{"separator", json::toJson(true)}}));
             continue;
         }
-        items.push_back(json::object(
-            {{"title", json::quote(item.title)},
-             {"action", quoteOrNull(item.action)},
-             {"symbol",
-              quoteOrNull(item.image ? std::optional(item.image->symbolName) : std::nullopt)},
-             {"enabled", json::toJson(item.enabled)}}));
+        items.push_back(json::object({{"title", json::quote(item.title)},
+                                      {"action", quoteOrNull(unlessEmpty(item.action))},
+                                      {"symbol", quoteOrNull(unlessEmpty(item.symbol))},
+                                      {"enabled", json::toJson(item.enabled)}}));
     }
     return json::object({{"title", json::quote(menu->title)}, {"items", json::array(items)}});
 }
 
-std::string menuLines(const std::optional<Menu>& menu) {
+std::string menuLines(const std::optional<finderbus::Menu>& menu) {
     if (!menu)
         return "no menu\n";
     std::string text;
-    for (const MenuItem& item : menu->items) {
-        if (item.isSeparator)
+    for (const finderbus::MenuEntry& item : menu->entries) {
+        if (item.separator)
             text += "---\n";
         else
             text += item.title + (item.enabled ? "" : " (disabled)") + '\n';
@@ -115,9 +118,10 @@ Outcome<> choose(Arguments args) {
         return propagate(menu);
     if (!*menu)
         return failure("no menu");
-    for (const MenuItem& item : (*menu)->items) {
-        if (!item.isSeparator && item.enabled && item.action && item.title == request->operand)
-            return client->perform(*item.action, request->context);
+    for (const finderbus::MenuEntry& item : (*menu)->entries) {
+        if (!item.separator && item.enabled && !item.action.empty() &&
+            item.title == request->operand)
+            return client->perform(item.action, request->context);
     }
     return failure("the menu has no enabled item titled \"" + printable(request->operand) + "\"");
 }

@@ -41,13 +41,13 @@ Outcome<finderbus::RequestContext> readRequestContext(ArgumentReader& args,
         auto folder = absoluteURL(target.value_or("."), "a path");
         if (!folder)
             return propagate(folder);
-        context.targeted = std::move(*folder);
+        context.targeted = folder->path();
     }
     for (std::string_view item : items) {
         auto url = absoluteURL(item, "a path");
         if (!url)
             return propagate(url);
-        context.selected.push_back(std::move(*url));
+        context.selected.push_back(url->path());
     }
     return context;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/finder_bus_protocol.h"
+#include "finderbus/finder_bus.h"
 #include "tools/command_line.h"
 
 #include <functional>
