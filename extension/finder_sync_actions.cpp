@@ -9,23 +9,10 @@
 #include "extension/finder_sync.h"
 #include "platform/file_manager.h"
 #include "platform/finder_sync_controller.h"
+#include "platform/free_name.h"
 #include "platform/log.h"
 
-#include <system_error>
-
 namespace corvane {
-
-namespace {
-
-// A name taken by someone else while we wrote is skipped; past this many such
-// races in a row the write counts as failed rather than chase names forever.
-constexpr int kMaxNameRaces = 100;
-
-bool isNameTaken(const Error& error) {
-    return error.code == static_cast<int>(std::errc::file_exists);
-}
-
-} // namespace
 
 void FinderSync::createNewTextFile() {
     std::optional<FileURL> target = services_.controller.targetedURL();
@@ -37,17 +24,16 @@ void FinderSync::createNewTextFile() {
 }
 
 void FinderSync::createTextFile(const FileURL& directory) {
-    auto exists = [this](std::string_view path) { return services_.files.fileExists(path); };
-    UntitledFile file = firstFreeUntitledFile(directory, exists);
+    auto nameAt = [&](std::int64_t n) { return directory.appending(untitledFileName(n)); };
+    auto exists = [this](const FileURL& url) { return services_.files.fileExists(url.path()); };
+    const std::int64_t free = firstFreeNumber(nameAt, exists);
     withSecurityScopedAccess(directory, [&] {
         // Written with refusal to replace, so an item that takes the name
-        // between the test above and the write is never overwritten.
-        Expected<void> written = services_.files.createFileAtomically(file.url, "");
-        for (int races = 0; !written && isNameTaken(written.error()) && races < kMaxNameRaces;
-             ++races) {
-            file = firstFreeUntitledFile(directory, exists, file.number + 1);
-            written = services_.files.createFileAtomically(file.url, "");
-        }
+        // between the look above and the write is never overwritten.
+        Expected<std::int64_t> written = takeFreeName(
+            nameAt, exists,
+            [this](const FileURL& url) { return services_.files.createFileAtomically(url, ""); },
+            free);
         if (!written) {
             logLine(services_.log,
                     std::string(kCreateFileFailedLinePrefix) + written.error().description);
@@ -55,8 +41,9 @@ void FinderSync::createTextFile(const FileURL& directory) {
                 [this, directory] { showPermissionAlert(directory); });
             return;
         }
-        logLine(services_.log, std::string(kCreatedFileLinePrefix) + file.url.path());
-        services_.workspace.selectFile(file.url.path(), directory.path());
+        const FileURL file = nameAt(*written);
+        logLine(services_.log, std::string(kCreatedFileLinePrefix) + file.path());
+        services_.workspace.selectFile(file.path(), directory.path());
     });
 }
 

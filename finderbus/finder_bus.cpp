@@ -119,9 +119,9 @@ bool allTextsValid(const Menu& menu) {
     if (!isDBusString(menu.title))
         return false;
     for (const MenuEntry& entry : menu.entries) {
-        for (const std::string* text : {&entry.title, &entry.action, &entry.keyEquivalent,
-                                        &entry.symbol, &entry.iconName,
-                                        &entry.accessibilityDescription})
+        for (const std::string* text :
+             {&entry.title, &entry.action, &entry.keyEquivalent, &entry.symbol, &entry.iconName,
+              &entry.accessibilityDescription})
             if (!isDBusString(*text))
                 return false;
     }

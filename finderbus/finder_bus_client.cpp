@@ -18,8 +18,8 @@ std::string describeCallError(const GError* error) {
     const std::string_view remote = name != nullptr ? name : "";
     std::string text = remote == "org.freedesktop.DBus.Error.ServiceUnknown" ||
                                remote == "org.freedesktop.DBus.Error.NameHasNoOwner"
-                           ? std::string("the extension is not running (no owner of ") +
-                                 kBusName + " on the session bus)"
+                           ? std::string("the extension is not running (no owner of ") + kBusName +
+                                 " on the session bus)"
                            : std::string(remote) + ": " + copy->message;
     g_free(name);
     g_error_free(copy);
@@ -49,8 +49,8 @@ FinderBusClient::~FinderBusClient() {
 }
 
 Result<std::optional<Menu>> FinderBusClient::menu(unsigned kind, const RequestContext& context) {
-    Result<GVariant*> reply = call(kGetMenu, encodeMenuRequest({kind, context}), kMenuReplyType,
-                                   timeoutMs_);
+    Result<GVariant*> reply =
+        call(kGetMenu, encodeMenuRequest({kind, context}), kMenuReplyType, timeoutMs_);
     if (!reply)
         return std::unexpected(reply.error());
     Result<std::optional<Menu>> menu = decodeMenuReply(*reply);
@@ -76,11 +76,10 @@ void FinderBusClient::performLater(const std::string& selector, const RequestCon
         g_warning("%s not sent: %s", selector.c_str(), request.error().c_str());
         return;
     }
-    g_dbus_connection_call(bus_, kBusName, kObjectPath, kInterface, kPerformAction, *request,
-                           G_VARIANT_TYPE_UNIT,
-                           activation_ == Activation::Never ? G_DBUS_CALL_FLAGS_NO_AUTO_START
-                                                            : G_DBUS_CALL_FLAGS_NONE,
-                           G_MAXINT, nullptr, onActionReply, g_strdup(selector.c_str()));
+    g_dbus_connection_call(
+        bus_, kBusName, kObjectPath, kInterface, kPerformAction, *request, G_VARIANT_TYPE_UNIT,
+        activation_ == Activation::Never ? G_DBUS_CALL_FLAGS_NO_AUTO_START : G_DBUS_CALL_FLAGS_NONE,
+        G_MAXINT, nullptr, onActionReply, g_strdup(selector.c_str()));
 }
 
 Result<GVariant*> FinderBusClient::call(const char* method, GVariant* parameters,
@@ -88,8 +87,7 @@ Result<GVariant*> FinderBusClient::call(const char* method, GVariant* parameters
     GError* error = nullptr;
     GVariant* reply = g_dbus_connection_call_sync(
         bus_, kBusName, kObjectPath, kInterface, method, parameters, G_VARIANT_TYPE(replyType),
-        activation_ == Activation::Never ? G_DBUS_CALL_FLAGS_NO_AUTO_START
-                                         : G_DBUS_CALL_FLAGS_NONE,
+        activation_ == Activation::Never ? G_DBUS_CALL_FLAGS_NO_AUTO_START : G_DBUS_CALL_FLAGS_NONE,
         timeoutMs, nullptr, &error);
     if (reply == nullptr) {
         std::string reason = describeCallError(error);
@@ -122,9 +120,9 @@ MenuWatch::MenuWatch(GDBusConnection* bus, void (*changed)(gpointer data), gpoin
     ownerChanged_ = g_dbus_connection_signal_subscribe(
         bus_, "org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged",
         "/org/freedesktop/DBus", kBusName, G_DBUS_SIGNAL_FLAGS_NONE, onSignal, this, nullptr);
-    menuChanged_ =
-        g_dbus_connection_signal_subscribe(bus_, nullptr, kInterface, kMenuChanged, kObjectPath,
-                                           nullptr, G_DBUS_SIGNAL_FLAGS_NONE, onSignal, this, nullptr);
+    menuChanged_ = g_dbus_connection_signal_subscribe(
+        bus_, nullptr, kInterface, kMenuChanged, kObjectPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        onSignal, this, nullptr);
 }
 
 MenuWatch::~MenuWatch() {

@@ -8,17 +8,6 @@ std::string untitledFileName(std::int64_t number) {
     return "Untitled " + std::to_string(number) + ".txt";
 }
 
-UntitledFile firstFreeUntitledFile(const FileURL& folder,
-                                   const std::function<bool(std::string_view)>& exists,
-                                   std::int64_t firstNumber) {
-    UntitledFile candidate{firstNumber, folder.appending(untitledFileName(firstNumber))};
-    while (exists(candidate.url.path())) {
-        ++candidate.number;
-        candidate.url = folder.appending(untitledFileName(candidate.number));
-    }
-    return candidate;
-}
-
 Alert permissionAlert(std::string_view folderName) {
     std::string informative = "Please grant access to ";
     informative += folderName;

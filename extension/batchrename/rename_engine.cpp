@@ -2,10 +2,10 @@
 
 #include "extension/settings/secured_directories.h"
 #include "platform/file_manager.h"
+#include "platform/free_name.h"
 #include "platform/unicode.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <numeric>
 
 namespace corvane {
@@ -76,10 +76,16 @@ BatchRenameOutcome RenameEngine::rename(std::span<const FileURL> items, std::str
             outcome.failures.push_back(name);
             continue;
         }
-        Candidate destination = firstFreeCandidate(item.parent(), target, 0);
+        const FileURL folder = item.parent();
+        auto nameAt = [&](std::int64_t n) { return folder.appending(numberedVariant(target, n)); };
+        auto exists = [this](const FileURL& url) { return files_.fileExists(url.path()); };
+        const std::int64_t free = firstFreeNumber(nameAt, exists);
         ScopedSecurityAccess access(security_, item,
                                     isInsideAnyDirectory(securedURLs, item.path()));
-        if (moveToFreeName(item, target, std::move(destination)))
+        // A move never replaces: a name another process takes after the look
+        // above sends the item on to the next free variant.
+        auto move = [&](const FileURL& to) { return files_.moveItem(item, to); };
+        if (takeFreeName(nameAt, exists, move, free))
             ++outcome.successCount;
         else
             outcome.failures.push_back(name);
@@ -88,30 +94,9 @@ BatchRenameOutcome RenameEngine::rename(std::span<const FileURL> items, std::str
 }
 
 FileURL RenameEngine::uniqueDestinationURL(const FileURL& folder, std::string_view name) {
-    return firstFreeCandidate(folder, name, 0).url;
-}
-
-RenameEngine::Candidate RenameEngine::firstFreeCandidate(const FileURL& folder,
-                                                         std::string_view name,
-                                                         std::int64_t fromVariant) {
-    for (std::int64_t n = fromVariant;; ++n) {
-        FileURL url = folder.appending(numberedVariant(name, n));
-        if (!files_.fileExists(url.path()))
-            return Candidate{std::move(url), n};
-    }
-}
-
-bool RenameEngine::moveToFreeName(const FileURL& item, std::string_view name, Candidate candidate) {
-    for (;;) {
-        auto moved = files_.moveItem(item, candidate.url);
-        if (moved)
-            return true;
-        // EEXIST: another process took the name after we looked. The move
-        // refused to replace it; go on as if the look had found it taken.
-        if (moved.error().code != EEXIST)
-            return false;
-        candidate = firstFreeCandidate(candidate.url.parent(), name, candidate.variant + 1);
-    }
+    auto nameAt = [&](std::int64_t n) { return folder.appending(numberedVariant(name, n)); };
+    return nameAt(firstFreeNumber(
+        nameAt, [this](const FileURL& url) { return files_.fileExists(url.path()); }));
 }
 
 } // namespace corvane

@@ -65,18 +65,6 @@ class RenameEngine {
     FileURL uniqueDestinationURL(const FileURL& folder, std::string_view name);
 
   private:
-    /// A destination and the variant of the target name it holds.
-    struct Candidate {
-        FileURL url;
-        std::int64_t variant = 0;
-    };
-    /// The first free name from variant `fromVariant` on.
-    Candidate firstFreeCandidate(const FileURL& folder, std::string_view name,
-                                 std::int64_t fromVariant);
-    /// Moves `item` to `candidate`, or, while another process takes each
-    /// name first, to the next free variant after it.
-    bool moveToFreeName(const FileURL& item, std::string_view name, Candidate candidate);
-
     FileManager& files_;
     SecurityScope& security_;
 };

@@ -16,7 +16,8 @@ constexpr std::string_view kFormat = "corvane.bookmark";
 constexpr std::int64_t kVersion = 1;
 
 std::unexpected<Error> malformed(std::string_view why) {
-    return makeError("The bookmark data is malformed: " + std::string(why), EINVAL);
+    return makeError("The bookmark data is malformed: " + std::string(why),
+                     std::errc::invalid_argument);
 }
 
 // `st_dev` and `st_ino` are unsigned and may lie above the signed 64-bit
@@ -34,9 +35,11 @@ std::optional<std::uint64_t> statNumber(const PlistValue* value) {
 
 Expected<std::string> makeBookmarkData(std::string_view absolutePath) {
     if (absolutePath.empty() || absolutePath.front() != '/')
-        return makeError("Cannot make a bookmark: the path is not absolute", EINVAL);
+        return makeError("Cannot make a bookmark: the path is not absolute",
+                         std::errc::invalid_argument);
     if (!posix::isUsablePath(absolutePath))
-        return makeError("Cannot make a bookmark: the path holds a NUL byte", EINVAL);
+        return makeError("Cannot make a bookmark: the path holds a NUL byte",
+                         std::errc::invalid_argument);
     std::string path = FileURL::fromPath(absolutePath).path();
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0)
@@ -109,7 +112,8 @@ BookmarkSecurityScope::resolveBookmark(std::string_view bookmarkData) {
     if (::lstat(path.c_str(), &st) != 0) {
         int err = errno;
         if (err == ENOENT || err == ENOTDIR)
-            return makeError("The item at " + path + " no longer exists", err);
+            return makeError("The item at " + path + " no longer exists",
+                             static_cast<std::errc>(err));
         return posix::systemError("Cannot reach the item at " + path, err);
     }
     bool sameItem = static_cast<std::uint64_t>(st.st_dev) == bookmark->device &&

@@ -72,9 +72,10 @@ bool watchAbsence(std::string_view folder, std::string_view name, std::int64_t l
     // The folder first: an entry made after this look-up changes what is kept.
     auto identity = posix::fileIdentity(path);
     if (!identity) {
-        int err = identity.error().code;
+        const std::errc err = identity.error().code;
         std::size_t slash = folder.rfind('/');
-        if ((err != ENOENT && err != ENOTDIR) || folder.size() < 2 || slash == std::string::npos)
+        if ((err != std::errc::no_such_file_or_directory && err != std::errc::not_a_directory) ||
+            folder.size() < 2 || slash == std::string::npos)
             return false;
         return watchAbsence(slash == 0 ? folder.substr(0, 1) : folder.substr(0, slash),
                             folder.substr(slash + 1), lookupBegan, watched);
@@ -156,7 +157,7 @@ DesktopApplications::Kept::config(const std::string& file) {
     }
     posix::FileIdentity identity;
     auto bytes = posix::readFile(file, kMaxConfigFileSize, &identity);
-    if (!bytes && bytes.error().code == ENOENT) {
+    if (!bytes && bytes.error().code == std::errc::no_such_file_or_directory) {
         std::size_t slash = file.rfind('/');
         fresh.valid = watchAbsence(file.substr(0, std::max<std::size_t>(slash, 1)),
                                    std::string_view(file).substr(slash + 1), began, fresh.watched);

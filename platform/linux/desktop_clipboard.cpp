@@ -209,7 +209,7 @@ Expected<std::string> DesktopClipboard::string() {
         break;
     }
     Expected<std::string> contents = posix::readFile(settings_.fallbackFile, kMaxFileBytes);
-    if (!contents && contents.error().code == ENOENT)
+    if (!contents && contents.error().code == std::errc::no_such_file_or_directory)
         return std::string();
     return contents;
 }

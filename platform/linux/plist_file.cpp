@@ -12,14 +12,14 @@ namespace {
 Expected<PlistFile> readPlistFileAt(const std::string& path, posix::FileIdentity* identity) {
     if (!posix::isUsablePath(path))
         return makeError("Cannot read a property list: the path is empty or holds a NUL byte",
-                         EINVAL);
+                         std::errc::invalid_argument);
     auto bytes = posix::readFile(path, kMaxPropertyListFileSize, identity);
     if (!bytes) {
         switch (bytes.error().code) {
-        case ENOENT:
+        case std::errc::no_such_file_or_directory:
             return PlistFile{};
-        case EFBIG:
-        case EINVAL:
+        case std::errc::file_too_large:
+        case std::errc::invalid_argument:
             return PlistFile{PlistFileState::Unreadable, {}};
         default:
             return std::unexpected(bytes.error());
@@ -51,7 +51,7 @@ Expected<SharedPlistFile> PlistFileCache::read(const std::string& path) {
                     return entry.file;
                 }
             }
-        } else if (found.error().code == ENOENT) {
+        } else if (found.error().code == std::errc::no_such_file_or_directory) {
             forget(path);
             return SharedPlistFile{PlistFileState::Missing, empty_};
         }

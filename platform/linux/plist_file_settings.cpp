@@ -1,5 +1,6 @@
 #include "platform/linux/plist_file_settings.h"
 
+#include "platform/free_name.h"
 #include "platform/linux/plist_file.h"
 #include "platform/linux/posix_io.h"
 #include "platform/plist/plist_codec.h"
@@ -27,15 +28,19 @@ std::string utcTimestamp() {
 /// Renames an unreadable suite file out of the way, never over an earlier one.
 Expected<void> keepUnreadableFile(const std::string& path) {
     const std::string base = path + ".unreadable-" + utcTimestamp();
-    for (int n = 1; n <= 1000; ++n) {
-        std::string kept = n == 1 ? base : base + "-" + std::to_string(n);
+    auto nameAt = [&](std::int64_t n) { return n == 1 ? base : base + "-" + std::to_string(n); };
+    // The rename itself tells whether a name is taken.
+    auto exists = [](const std::string&) { return false; };
+    auto keep = [&](const std::string& kept) -> Expected<void> {
         auto moved = posix::renameNoReplace(path, kept);
-        if (moved || moved.error().code == ENOENT)
+        // Gone meanwhile: nothing is left to keep.
+        if (!moved && moved.error().code == std::errc::no_such_file_or_directory)
             return {};
-        if (moved.error().code != EEXIST)
-            return std::unexpected(moved.error());
-    }
-    return posix::systemError("Cannot keep the unreadable settings file " + path, EEXIST);
+        return moved;
+    };
+    if (auto kept = takeFreeName(nameAt, exists, keep, 1); !kept)
+        return std::unexpected(kept.error());
+    return {};
 }
 
 /// Temporary files are only ever present while their writer holds the lock;

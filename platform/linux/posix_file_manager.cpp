@@ -26,7 +26,7 @@ bool PosixFileManager::fileExists(std::string_view path) {
 
 Expected<void> PosixFileManager::moveItem(const FileURL& from, const FileURL& to) {
     if (!posix::isUsablePath(from.path()) || !posix::isUsablePath(to.path()))
-        return makeError("Cannot move: a path holds a NUL byte", EINVAL);
+        return makeError("Cannot move: a path holds a NUL byte", std::errc::invalid_argument);
     return posix::renameNoReplace(from.path(), to.path());
 }
 

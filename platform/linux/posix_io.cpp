@@ -36,7 +36,7 @@ std::unexpected<Error> systemError(std::string_view what, int err) {
     std::string text(what);
     text += ": ";
     text += std::strerror(err);
-    return makeError(std::move(text), err);
+    return makeError(std::move(text), static_cast<std::errc>(err));
 }
 
 bool isUsablePath(std::string_view path) {
@@ -91,7 +91,8 @@ Expected<std::string> readFile(const std::string& path, std::size_t maxBytes,
     if (S_ISDIR(st.st_mode))
         return systemError("Cannot read " + path, EISDIR);
     if (!S_ISREG(st.st_mode))
-        return makeError("Cannot read " + path + ": not a regular file", EINVAL);
+        return makeError("Cannot read " + path + ": not a regular file",
+                         std::errc::invalid_argument);
     if (static_cast<std::size_t>(st.st_size) > maxBytes)
         return systemError("Cannot read " + path, EFBIG);
 
@@ -155,7 +156,8 @@ Expected<void> makeFolder(const std::string& path, mode_t mode) {
 
 Expected<void> makeDirectories(const std::string& path, mode_t mode) {
     if (!isUsablePath(path))
-        return makeError("Cannot create folder: the path is empty or holds a NUL byte", EINVAL);
+        return makeError("Cannot create folder: the path is empty or holds a NUL byte",
+                         std::errc::invalid_argument);
     // Nearly always the folder is there already (every settings suite opened,
     // twice a second by the poll timer, asks): one stat says so.
     struct stat st {};
@@ -258,14 +260,14 @@ Expected<void> writeFileAtomically(const std::string& path, std::string_view con
     std::string_view name = slash == std::string::npos ? std::string_view(path)
                                                        : std::string_view(path).substr(slash + 1);
     if (!isUsablePath(path) || name.empty())
-        return makeError(failed + ": not a file path", EINVAL);
+        return makeError(failed + ": not a file path", std::errc::invalid_argument);
     std::string folder = slash == std::string::npos ? "."
                          : slash == 0               ? "/"
                                                     : path.substr(0, slash);
 
     auto temp = createTempFile(folder, atomicWriteTempPrefix(name), mode);
     if (!temp)
-        return systemError(failed, temp.error().code);
+        return systemError(failed, static_cast<int>(temp.error().code));
     auto discard = [&](std::string_view what, int err) -> Expected<void> {
         temp->fd.reset();
         ::unlink(temp->path.c_str());
@@ -281,7 +283,7 @@ Expected<void> writeFileAtomically(const std::string& path, std::string_view con
         if (::rename(temp->path.c_str(), path.c_str()) != 0)
             return discard(failed, errno);
     } else if (auto placed = renameNoReplace(temp->path, path); !placed) {
-        return discard(failed, placed.error().code);
+        return discard(failed, static_cast<int>(placed.error().code));
     }
     // Flush the folder's entries too, so the rename survives a crash.
     UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -99,7 +99,7 @@ TEST_F(FileManagerTest, MoveTakesAFreeNameButNeverReplacesAFileOrAFolder) {
 
     auto ontoFile = files.moveItem(url("file"), url("takenFile"));
     ASSERT_FALSE(ontoFile);
-    EXPECT_EQ(ontoFile.error().code, EEXIST);
+    EXPECT_EQ(ontoFile.error().code, std::errc::file_exists);
     EXPECT_NE(ontoFile.error().description.find("File exists"), std::string::npos);
     EXPECT_FALSE(files.moveItem(url("folder"), url("emptyFolder")));
     EXPECT_EQ(readBytes(dir_ / "takenFile"), "taken");
@@ -117,7 +117,7 @@ TEST_F(FileManagerTest, CreateFileAtomicallyNeverReplaces) {
     EXPECT_EQ(readBytes(dir_ / "Untitled.txt"), "hello\n");
     auto again = files.createFileAtomically(url("Untitled.txt"), "new");
     ASSERT_FALSE(again);
-    EXPECT_EQ(again.error().code, EEXIST);
+    EXPECT_EQ(again.error().code, std::errc::file_exists);
     EXPECT_EQ(readBytes(dir_ / "Untitled.txt"), "hello\n");
 }
 

@@ -73,7 +73,7 @@ TEST_P(AtomicWriteTest, ReplacesOnlyWhenAskedAndNeverLeavesATemporaryFile) {
     EXPECT_FALSE(fs::exists(dir_ / "nowhere")) << "a link is replaced, never followed";
     if (c.error != 0) {
         ASSERT_FALSE(written);
-        EXPECT_EQ(written.error().code, c.error) << written.error().description;
+        EXPECT_EQ(static_cast<int>(written.error().code), c.error) << written.error().description;
         EXPECT_NE(written.error().description.find(path), std::string::npos);
         if (c.before == Item::File) {
             EXPECT_EQ(readBytes(path), "old");
@@ -109,7 +109,7 @@ TEST_F(FileIoTest, AtomicWriteRefusesAPathWithoutAFileName) {
     for (const std::string& path : {""s, "/"s, (dir_ / "").string(), dir_.string() + "/a\0b"s}) {
         auto written = posix::writeFileAtomically(path, "x", 0600, Replace::Existing);
         ASSERT_FALSE(written) << path;
-        EXPECT_EQ(written.error().code, EINVAL) << path;
+        EXPECT_EQ(written.error().code, std::errc::invalid_argument) << path;
     }
 }
 
@@ -148,7 +148,7 @@ TEST_F(FileIoTest, PlistFileReadTellsMissingUnreadableUnopenableAndGoodApart) {
         auto file = readPlistFile(path);
         if (c.error != 0) {
             ASSERT_FALSE(file) << c.name;
-            EXPECT_EQ(file.error().code, c.error) << c.name;
+            EXPECT_EQ(static_cast<int>(file.error().code), c.error) << c.name;
         } else {
             ASSERT_TRUE(file) << c.name << ": " << file.error().description;
             EXPECT_EQ(file->state, c.state) << c.name;

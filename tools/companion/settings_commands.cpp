@@ -49,7 +49,7 @@ Outcome<> writeOptionsFile(OptionsChange change, const PlistDictionary& menuOpti
     if (auto written = posix::writeFileAtomically(path, *xml, 0644, posix::Replace::Existing);
         !written)
         return failure("cannot write " + printable(path) + ": " +
-                       std::strerror(written.error().code));
+                       std::make_error_code(written.error().code).message());
     return {};
 }
 
