@@ -11,6 +11,7 @@ packages=(
   libnautilus-extension-dev
   nautilus xvfb xdotool imagemagick
   xclip wl-clipboard
+  debhelper dpkg-dev lintian mmdebstrap
 )
 
 missing=()
