@@ -81,12 +81,9 @@ Outcome<> menu(Arguments args) {
             }
             if (option != "--kind")
                 return false;
-            auto value = rest.valueOf(option, "a number");
-            if (!value)
-                return propagate(value);
-            auto number = parseNumber<unsigned>(*value);
+            auto number = rest.numberOf<unsigned>(option, "an unsigned number");
             if (!number)
-                return usageError("--kind needs an unsigned number");
+                return propagate(number);
             kind = *number;
             return true;
         });
