@@ -110,7 +110,7 @@ TEST_F(CompanionTool, EachClassOfCommandLineEndsInItsStatus) {
          "usage: corvane-companion running",
          {"", "running maybe", "read a b", "options =value", "options --clear a=true",
           "grant /tmp --key", "listen --count 0", "execute --base B", "execute --bogus",
-          "execute --base B /tmp/\xFF"}},
+          "execute --base B /tmp/\xFF", "execute --base \xFF /tmp/a"}},
         {CORVANE_FINDER,
          2,
          "usage: corvane-finder menu",
