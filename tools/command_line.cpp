@@ -73,6 +73,13 @@ Outcome<std::string_view> ArgumentReader::valueOf(std::string_view option, std::
     return take();
 }
 
+Outcome<std::string> ArgumentReader::textOf(std::string_view option, std::string_view what) {
+    auto value = valueOf(option, what);
+    if (!value)
+        return propagate(value);
+    return requireText(*value, what);
+}
+
 std::string printable(std::string_view text) {
     if (isValidUTF8(text))
         return std::string(text);

@@ -70,6 +70,15 @@ class ArgumentReader {
     /// Takes the value that follows `option`: a usage error "<option> needs
     /// <what>" when the arguments end first.
     Outcome<std::string_view> valueOf(std::string_view option, std::string_view what);
+    /// The value after `option` as a string, which must be UTF-8 (see
+    /// `requireText`); `what` names it in the messages.
+    Outcome<std::string> textOf(std::string_view option, std::string_view what);
+    /// The value after `option` as a number of type `T` (see `parseNumber`)
+    /// that `accept` takes: a usage error "<option> needs <what>" when it is
+    /// missing, not a number or not accepted.
+    template <typename T, typename Accept = bool (*)(T)>
+    Outcome<T> numberOf(
+        std::string_view option, std::string_view what, Accept accept = [](T) { return true; });
 
   private:
     Arguments args_;
@@ -84,6 +93,16 @@ template <typename T> std::optional<T> parseNumber(std::string_view text) {
     if (error != std::errc() || end != text.data() + text.size())
         return std::nullopt;
     return number;
+}
+
+template <typename T, typename Accept>
+Outcome<T> ArgumentReader::numberOf(std::string_view option, std::string_view what, Accept accept) {
+    std::optional<T> number;
+    if (!done())
+        number = parseNumber<T>(take());
+    if (!number || !accept(*number))
+        return usageError(std::string(option) + " needs " + std::string(what));
+    return *number;
 }
 
 /// `text` for a message: as it is when it is UTF-8, else with every byte

@@ -1,13 +1,10 @@
-// corvane-companion against the shared settings as the extension reads them,
-// its notifications on a private bus, and the command lines of both tools.
+// The two stand-ins as tools: what corvane-companion stores and prints, and
+// how each class of wrong command line ends. What the extension makes of the
+// stored settings is in findersync_test.cpp.
 
-#include "extension/companion_contract.h"
-#include "platform/linux/bookmark_security_scope.h"
-#include "platform/linux/directory_app_group_containers.h"
-#include "platform/linux/plist_file_settings.h"
-#include "platform/plist/plist_codec.h"
 #include "tests/integration/end_to_end.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,8 +13,6 @@ namespace corvane::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kSuite(contract::kAppGroupId);
 
 // "options a=true b=1" -> {"options", "a=true", "b=1"}; '' is an empty word.
 std::vector<std::string> words(std::string_view line) {
@@ -28,91 +23,58 @@ std::vector<std::string> words(std::string_view line) {
     return out;
 }
 
-class CompanionTool : public EndToEnd {
-  protected:
-    /// The suite as the extension sees it, read from the file independently.
-    std::unique_ptr<SettingsSuite> suite() const {
-        DirectoryAppGroupContainers containers(env.at("CORVANE_GROUP_CONTAINERS"));
-        return PlistFileSettingsProvider(containers, std::make_shared<PlistFileCache>())
-            .openSuite(kSuite);
-    }
-    std::optional<PlistDictionary> securedDirectories() const {
-        return suite()->dictionaryForKey(contract::kSecuredDirectoriesKey);
-    }
-};
+using CompanionTool = EndToEnd;
 
-TEST_F(CompanionTool, SettingsCommandsStoreWhatTheExtensionReads) {
-    const auto kRunning = contract::kAppRunningKey, kOptions = contract::kMenuOptionsKey;
-    const std::string file =
-        "containers/" + kSuite + "/" + std::string(contract::kMenuOptionsFileName);
-    // Run in order; each leaves `key` holding `stored` and the options file
-    // holding `inFile` (none: removed, or not there).
-    const std::tuple<const char*, std::string_view, std::optional<PlistValue>,
-                     std::optional<PlistValue>>
-        steps[] = {
-            {"running on", kRunning, true, {}},
-            {"running off", kRunning, false, {}},
-            {"running clear", kRunning, {}, {}},
-            {"options newTextFile=true copyPath=0 zeta=false label=a=b big=-9223372036854775808 "
-             "huge=9223372036854775808 word=007x",
-             kOptions,
-             PlistDictionary{{"newTextFile", true},
-                             {"copyPath", 0},
-                             {"zeta", false},
-                             {"label", "a=b"},
-                             {"big", std::numeric_limits<std::int64_t>::min()},
-                             {"huge", "9223372036854775808"},
-                             {"word", "007x"}},
-             {}},
-            {"options b=false",
-             kOptions,
-             PlistDictionary{{"b", false}},
-             {}}, // replaced, not merged
-            {"options", kOptions, PlistDictionary{}, {}},
-            {"options --clear", kOptions, {}, {}},
-            // The file leaves the suite alone.
-            {"options --file copyPath=true newTextFile=0",
-             kOptions,
-             {},
-             PlistDictionary{{"copyPath", true}, {"newTextFile", 0}}},
-            {"options --file --clear", kOptions, {}, {}},
-            {"options --clear --file", kOptions, {}, {}}, // clearing twice
-        };
-    for (const auto& [command, key, stored, inFile] : steps) {
-        SCOPED_TRACE(command);
+// Run in order: each command, then `read KEY` prints what it left.
+TEST_F(CompanionTool, CommandsStoreWhatReadPrints) {
+    const std::string here = fs::current_path().native();
+    const std::tuple<std::string, const char*, std::string> steps[] = {
+        {"running on", "appIsRunning", "true"},
+        {"running off", "appIsRunning", "false"},
+        {"running clear", "appIsRunning", "null"},
+        {"options t=true f=false n=-9223372036854775808 big=9223372036854775808 w=007x s=a=b "
+         "c=\x01",
+         "contextMenuOptions",
+         R"({"t": true, "f": false, "n": -9223372036854775808, "big": "9223372036854775808", )"
+         R"("w": "007x", "s": "a=b", "c": "\u0001"})"},
+        {"options b=false", "contextMenuOptions", R"({"b": false})"}, // replaced, not merged
+        {"options", "contextMenuOptions", "{}"},
+        {"options --clear", "contextMenuOptions", "null"},
+        {"options --file a=1", "contextMenuOptions", "null"}, // the file leaves the suite alone
+        // After "--" an option's name is a PATH, relative to the current folder.
+        {"execute --id R1 --base '' -- " + dir / "d/../b" + " --via", "batchRenameExecuteRequest",
+         R"({"id": "R1", "baseName": "", "paths": [")" + dir / "b" + R"(", ")" + here +
+             R"(/--via"]})"},
+    };
+    for (const auto& [command, key, printed] : steps) {
         companion(words(command));
-        EXPECT_EQ(suite()->objectForKey(key), stored);
-        const std::string text = dir.readFile(file);
-        EXPECT_EQ(fs::exists(dir / file), inFile.has_value());
-        if (inFile) {
-            EXPECT_TRUE(text.starts_with("<?xml")) << text;
-            auto value = plist::read(text);
-            EXPECT_TRUE(value && *value == *inFile) << text;
-        }
+        EXPECT_EQ(companion({"read", key}).out, printed + "\n") << command;
     }
+    companion({"execute", "--base", "Photo", "--via", "record", "x"});
+    const std::string record = companion({"read", "batchRenameExecuteRequest"}).out;
+    EXPECT_EQ(record.find(R"(", "baseName")"), std::string_view(R"({"id": ")").size() + 36)
+        << "a fresh UUID: " << record;
 }
 
-TEST_F(CompanionTool, GrantStoresResolvableBookmarksAndRevokeRemovesOne) {
-    dir.makeFolder("granted");
-    dir.makeFolder("other");
-    companion({"grant", dir / "granted/"});
-    companion({"grant", dir / "other/../other", "--key", "Other"});
-    auto map = securedDirectories();
-    ASSERT_TRUE(map);
-    ASSERT_EQ(map->size(), 2u);
-    for (const auto& [key, path] : {std::pair{dir / "granted", dir / "granted"},
-                                    std::pair{std::string("Other"), dir / "other"}}) {
-        const PlistValue* bookmark = map->find(key);
-        ASSERT_TRUE(bookmark && bookmark->isData()) << key;
-        auto resolved = BookmarkSecurityScope().resolveBookmark(bookmark->asData().bytes);
-        ASSERT_TRUE(resolved) << resolved.error().description;
-        EXPECT_EQ(resolved->url.path(), path);
-    }
-    companion({"revoke", dir / "granted"});
-    map = securedDirectories();
-    EXPECT_TRUE(map && map->size() == 1 && map->contains("Other"));
-    companion({"revoke", "Missing"}, 1);
-    companion({"grant", dir / "absent"}, 1);
+// A suite file written by another program, with every kind of value.
+TEST_F(CompanionTool, ReadPrintsEachKindOfValueAsJson) {
+    const std::string folder = dir / "containers/group.Brenvo.Corvane/Library/Preferences";
+    fs::create_directories(folder);
+    std::ofstream(folder + "/group.Brenvo.Corvane.plist")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
+           "<key>probe</key><dict><key>z</key><true/><key>a</key><array><integer>1</integer>"
+           "<real>-2.5</real><real>3</real><integer>18446744073709551615</integer></array>"
+           "<key>e</key><array/><key>s</key><string>q\"b\\\n\t\x7f\xC3\xA9</string>"
+           "<key>d4</key><data>AP8QIA==</data><key>d2</key><data>YWI=</data>"
+           "<key>epoch</key><date>2001-01-01T00:00:00Z</date>"
+           "<key>unix</key><date>1970-01-01T00:00:00Z</date>"
+           "<key>leap</key><date>2000-02-29T01:02:03Z</date></dict></dict></plist>";
+    EXPECT_EQ(companion({"read", "probe"}).out,
+              R"({"z": true, "a": [1, -2.5, 3.0, 18446744073709551615], "e": [], )"
+              R"("s": "q\"b\\\n\t\u007fé", "d4": "AP8QIA==", "d2": "YWI=", )"
+              R"("epoch": "2001-01-01T00:00:00Z", "unix": "1970-01-01T00:00:00Z", )"
+              R"("leap": "2000-02-29T01:02:03Z"})"
+              "\n");
 }
 
 // Each grant edits the one "securedDirectories" dictionary; two companions
@@ -131,142 +93,53 @@ TEST_F(CompanionTool, TwoGrantLoopsSideBySideKeepEveryEntry) {
     auto first = loop("a"), second = loop("b");
     EXPECT_EQ(first->wait(60s), 0) << first->output(Stream::Stderr);
     EXPECT_EQ(second->wait(60s), 0) << second->output(Stream::Stderr);
-    auto map = securedDirectories();
-    ASSERT_TRUE(map);
-    EXPECT_EQ(map->size(), 2u * kEach);
-    for (const char* prefix : {"a", "b"})
+    const std::string map = companion({"read", "securedDirectories"}).out;
+    for (std::string prefix : {"a", "b"})
         for (int i = 1; i <= kEach; ++i)
-            EXPECT_TRUE(map->contains(prefix + std::to_string(i))) << prefix << i;
+            EXPECT_NE(map.find("\"" + (prefix + std::to_string(i)) + "\": "), std::string::npos)
+                << prefix << i;
 }
 
-TEST_F(CompanionTool, ExecuteStoresTheRecordTheExtensionPolls) {
-    dir.makeFolder("d");
-    companion({"execute", "--id", "R1", "--base", "", "--", dir / "d/b.txt", dir / "d/../d/a.txt",
-               "--via"});
-    // After "--" an option's name is a path, relative to the current folder.
-    EXPECT_EQ(suite()->objectForKey(contract::kBatchRenameExecuteKey),
-              PlistValue(
-                  PlistDictionary{{"id", "R1"},
-                                  {"baseName", ""},
-                                  {"paths", PlistArray{dir / "d/b.txt", dir / "d/a.txt",
-                                                       (fs::current_path() / "--via").native()}}}));
-
-    companion({"execute", "--base", "Photo", "--via", "record", dir / "x"});
-    auto record = suite()->dictionaryForKey(contract::kBatchRenameExecuteKey);
-    ASSERT_TRUE(record && record->find("id") && record->find("id")->isString());
-    EXPECT_EQ(record->find("id")->asString().size(), 36u) << "a fresh UUID";
-}
-
-TEST_F(CompanionTool, ReadPrintsTheStoredValueAsJson) {
-    const PlistDictionary stored{{"z", true},
-                                 {"a", PlistArray{1, -2.5, 3.0, UINT64_MAX}},
-                                 {"e", PlistArray{}},
-                                 {"s", "q\"b\\\n\t\x01\x7f\xC3\xA9"},
-                                 {"d4", PlistData{std::string("\0\xFF\x10\x20", 4)}},
-                                 {"d2", PlistData{"ab"}},
-                                 {"epoch", PlistDate{0}},
-                                 {"unix", PlistDate{-978307200.0}},
-                                 {"leap", PlistDate{951782400.0 - 978307200.0 + 3723.0}}};
-    ASSERT_TRUE(suite()->setObject(stored, "probe"));
-    EXPECT_EQ(companion({"read", "probe"}).out,
-              R"({"z": true, "a": [1, -2.5, 3.0, 18446744073709551615], "e": [], )"
-              R"("s": "q\"b\\\n\t\u0001\u007fé", "d4": "AP8QIA==", "d2": "YWI=", )"
-              R"("epoch": "2001-01-01T00:00:00Z", "unix": "1970-01-01T00:00:00Z", )"
-              R"("leap": "2000-02-29T01:02:03Z"})"
-              "\n");
-    EXPECT_EQ(companion({"read", "nothing"}).out, "null\n");
-}
-
-// Names, counts and a listener's filter are also heard end to end with the
-// extension; here a notification from another program, and a timeout.
-TEST_F(CompanionTool, ListenPrintsWhatAnyProgramPostsElseTimesOut) {
-    auto any = listen({});
-    auto waiting = listen({"--timeout", "0.2", "Corvane.Never"});
-    CommandResult emitted = runCommand(
-        {"gdbus", "emit", "--session", "--object-path", "/Brenvo/Corvane/DistributedNotifications",
-         "--signal", "Brenvo.Corvane.DistributedNotifications.Notification", "'Corvane.B'",
-         R"({'n': <int64 2>, 'list': <[<'/a"b'>, <0.5>]>})"},
-        env);
-    ASSERT_EQ(emitted.exitStatus, 0) << emitted.err;
-    EXPECT_EQ(any->wait(), 0) << any->output(Stream::Stderr);
-    EXPECT_EQ(any->lines(), std::vector<std::string>{R"({"name": "Corvane.B", "userInfo": )"
-                                                     R"({"n": 2, "list": ["/a\"b", 0.5]}})"});
-    EXPECT_EQ(waiting->wait(), 1);
-    EXPECT_EQ(waiting->output(), "");
-    EXPECT_NE(waiting->output(Stream::Stderr).find("timed out after 0 of 1"), std::string::npos);
-}
-
-// Each command line ends in its exit status. Usage errors come before
-// anything is read or written: the container root is a regular file and
-// there is no bus, so a command that touched either would end in 1.
-TEST_F(CompanionTool, CommandLinesOfBothToolsEndInTheirStatus) {
-    struct CommandLines {
-        const char* tool;
-        int status;
-        const char* says;
-        std::vector<const char*> lines;
-    };
-    const CommandLines table[] = {
-        // Among them strings that are not UTF-8 where a key, value, path or name must be text.
+// One command line for each class of mistake and of failure. Usage errors
+// come before anything is read or written: the container root is a regular
+// file and there is no bus, so a command that touched either would end in 1.
+TEST_F(CompanionTool, EachClassOfCommandLineEndsInItsStatus) {
+    const std::tuple<const char*, int, const char*, std::vector<const char*>> table[] = {
         {CORVANE_COMPANION,
          2,
-         "usage: corvane-companion",
-         {"",
-          "bogus",
-          "running",
-          "running maybe",
-          "options noEquals",
-          "options =value",
-          "options --clear a=true",
-          "options --files a=true",
-          "options \xFF=true",
-          "options label=\xC3\x28",
-          "grant",
-          "grant /tmp --key",
-          "grant /tmp/\xFF",
-          "revoke",
-          "read",
-          "read a b",
-          "read \xFF",
-          "listen --count 0",
-          "listen --count -1",
-          "listen --timeout soon",
-          "listen --timeout",
-          "listen \xFF",
-          "execute",
-          "execute /tmp/a",
-          "execute --base",
-          "execute --base B",
-          "execute --base B --via pigeon /tmp/a",
-          "execute --base B --via notification --id X /tmp/a",
-          "execute --base \xFF /tmp/a",
-          "execute --base B /tmp/\xFF",
-          "execute --bogus"}},
+         "usage: corvane-companion running",
+         {"", "running maybe", "read a b", "options =value", "options --clear a=true",
+          "grant /tmp --key", "listen --count 0", "execute --base B", "execute --bogus",
+          "execute --base B /tmp/\xFF", "execute --base \xFF /tmp/a"}},
         {CORVANE_FINDER,
          2,
          "usage: corvane-finder menu",
-         {"", "open", "menu --kind x", "menu --target", "menu --target /a --no-target", "choose",
-          "perform copyPath: --json", "menu ''", "paste x"}},
-        {CORVANE_COMPANION,
-         1,
-         "cannot",
-         {"running on", "options a=true", "options --file a=true", "grant /", "revoke k",
-          "read appIsRunning"}},
+         {"open", "choose", "perform copyPath: --json", "menu --kind x",
+          "menu --target /a --no-target", "menu ''"}},
+        {CORVANE_COMPANION, 1, "cannot", {"running on", "options --file a=true"}},
+        {CORVANE_COMPANION, 1, "cannot make a bookmark of /absent", {"grant /absent"}},
         {CORVANE_COMPANION, 1, "session bus", {"listen --count 1"}},
         {CORVANE_FINDER, 1, "session bus", {"perform copyPath:"}},
         {CORVANE_FINDER, 1, "cannot paste: xclip: ", {"paste"}}, // a display that is not there
+        {CORVANE_FINDERSYNC, 1, "corvane-findersync: ", {""}},
     };
     dir.writeFile("root", "not a folder");
     env["CORVANE_GROUP_CONTAINERS"] = dir / "root";
     env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + (dir / "no-bus");
     env["DISPLAY"] = ":4711";
-    for (const CommandLines& group : table) {
-        for (const char* line : group.lines) {
+    for (const auto& [tool, status, says, lines] : table) {
+        for (const char* line : lines) {
             std::vector<std::string> argv = words(line);
-            argv.insert(argv.begin(), group.tool);
+            argv.insert(argv.begin(), tool);
             CommandResult result = runCommand(argv, env);
-            EXPECT_EQ(result.exitStatus, group.status) << line << ": " << result.err;
-            EXPECT_NE(result.err.find(group.says), std::string::npos) << line << ": " << result.err;
+            EXPECT_EQ(result.exitStatus, status) << line << ": " << result.err;
+            EXPECT_EQ(result.out, "") << line;
+            EXPECT_TRUE(result.err.starts_with(fs::path(tool).filename().native() + ": "))
+                << line << ": " << result.err;
+            EXPECT_NE(result.err.find(says), std::string::npos) << line << ": " << result.err;
+            // A failure is one line; the usage follows only a usage error.
+            EXPECT_TRUE(status != 1 || std::count(result.err.begin(), result.err.end(), '\n') == 1)
+                << result.err;
         }
     }
 }

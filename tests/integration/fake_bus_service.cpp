@@ -1,18 +1,12 @@
 #include "tests/integration/fake_bus_service.h"
 
+#include "tests/integration/process_harness.h"
+
 #include <gio/gio.h>
 
-#include <condition_variable>
-#include <mutex>
 #include <stdexcept>
 
 namespace corvane::testing {
-
-struct FakeBusService::State {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::string> calls;
-};
 
 namespace {
 
@@ -24,7 +18,11 @@ GDBusMessage* answerCalls(GDBusConnection* connection, GDBusMessage* message, gb
         return message;
     GVariant* body = g_dbus_message_get_body(message);
     gchar* arguments = body != nullptr ? g_variant_print(body, FALSE) : g_strdup("()");
-    std::string call = g_dbus_message_get_member(message) + std::string(arguments);
+    auto& calls = **static_cast<std::shared_ptr<FakeBusService::Calls>*>(data);
+    {
+        std::lock_guard lock(calls.mutex);
+        calls.list.push_back(g_dbus_message_get_member(message) + std::string(arguments));
+    }
     g_free(arguments);
     GDBusMessage* reply = g_dbus_message_new_method_reply(message);
     g_dbus_message_set_body(reply, g_variant_new("(u)", 1u));
@@ -32,46 +30,37 @@ GDBusMessage* answerCalls(GDBusConnection* connection, GDBusMessage* message, gb
                                    nullptr);
     g_object_unref(reply);
     g_object_unref(message);
-    auto& state = **static_cast<std::shared_ptr<FakeBusService::State>*>(data);
-    std::lock_guard lock(state.mutex);
-    state.calls.push_back(std::move(call));
-    state.changed.notify_all();
     return nullptr;
 }
 
 } // namespace
 
-FakeBusService::FakeBusService(const std::string& busAddress, const std::string& name)
-    : state_(std::make_shared<State>()) {
-    GError* error = nullptr;
+FakeBusService::FakeBusService(const std::string& busAddress, const std::string& name) {
+    g_autoptr(GError) error = nullptr;
     connection_ = g_dbus_connection_new_for_address_sync(
         busAddress.c_str(),
         GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
         nullptr, nullptr, &error);
-    GVariant* owned = nullptr;
-    if (connection_ != nullptr) {
-        // The filter keeps the state alive as long as GDBus may still run it.
-        g_dbus_connection_add_filter(
-            connection_, answerCalls, new std::shared_ptr<State>(state_),
-            [](gpointer data) { delete static_cast<std::shared_ptr<State>*>(data); });
-        owned = g_dbus_connection_call_sync(
-            connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-            "RequestName", g_variant_new("(su)", name.c_str(), 4u /* DO_NOT_QUEUE */),
-            G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
-    }
+    if (connection_ == nullptr)
+        throw std::runtime_error("cannot connect to " + busAddress + ": " + error->message);
+    // The filter keeps the calls alive as long as GDBus may still run it.
+    g_dbus_connection_add_filter(
+        connection_, answerCalls, new std::shared_ptr<Calls>(calls_),
+        [](gpointer data) { delete static_cast<std::shared_ptr<Calls>*>(data); });
+    GVariant* owned = g_dbus_connection_call_sync(
+        connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "RequestName", g_variant_new("(su)", name.c_str(), 4u /* DO_NOT_QUEUE */),
+        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
     guint32 result = 0;
     if (owned != nullptr) {
         g_variant_get(owned, "(u)", &result);
         g_variant_unref(owned);
     }
     if (result != 1 /* PRIMARY_OWNER */) {
-        const std::string why = error != nullptr ? error->message : "the name is taken";
-        if (error != nullptr)
-            g_error_free(error);
-        if (connection_ != nullptr)
-            g_object_unref(connection_);
-        throw std::runtime_error("cannot own " + name + ": " + why);
+        g_object_unref(connection_);
+        throw std::runtime_error("cannot own " + name + ": " +
+                                 (error != nullptr ? error->message : "the name is taken"));
     }
 }
 
@@ -80,11 +69,14 @@ FakeBusService::~FakeBusService() {
     g_object_unref(connection_);
 }
 
-std::vector<std::string> FakeBusService::waitForCalls(std::size_t count,
-                                                      std::chrono::milliseconds timeout) {
-    std::unique_lock lock(state_->mutex);
-    state_->changed.wait_for(lock, timeout, [&] { return state_->calls.size() >= count; });
-    return state_->calls;
+std::vector<std::string> FakeBusService::waitForCalls(std::size_t count) const {
+    auto arrived = [&] {
+        std::lock_guard lock(calls_->mutex);
+        return calls_->list.size() >= count;
+    };
+    waitUntil(arrived);
+    std::lock_guard lock(calls_->mutex);
+    return calls_->list;
 }
 
 } // namespace corvane::testing

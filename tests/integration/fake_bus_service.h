@@ -3,8 +3,8 @@
 // A desktop service on the bus (file manager, notification server) played by
 // the test process.
 
-#include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -25,17 +25,19 @@ class FakeBusService {
     FakeBusService(const FakeBusService&) = delete;
     FakeBusService& operator=(const FakeBusService&) = delete;
 
-    /// Waits until `count` calls have arrived, then returns all calls so far;
-    /// fewer when `timeout` passed first.
-    std::vector<std::string>
-    waitForCalls(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    /// Waits up to ten seconds until `count` calls have arrived, then returns
+    /// all calls so far.
+    std::vector<std::string> waitForCalls(std::size_t count) const;
 
-    /// What the bus's worker thread shares with the test's thread.
-    struct State;
+    /// What GDBus's worker thread, which records the calls, shares with the test.
+    struct Calls {
+        std::mutex mutex;
+        std::vector<std::string> list;
+    };
 
   private:
+    std::shared_ptr<Calls> calls_ = std::make_shared<Calls>();
     GDBusConnection* connection_ = nullptr;
-    std::shared_ptr<State> state_;
 };
 
 } // namespace corvane::testing

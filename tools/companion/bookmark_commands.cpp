@@ -8,15 +8,16 @@
 namespace corvane::tools::companion {
 
 Outcome<> grant(Arguments args) {
-    std::optional<std::string_view> dir, key;
+    std::optional<std::string_view> dir;
+    std::optional<std::string> key;
     ArgumentReader reader(args);
     while (!reader.done()) {
         std::string_view arg = reader.take();
         if (arg == "--key") {
-            auto value = reader.valueOf(arg, "a value");
+            auto value = reader.textOf(arg, "the key");
             if (!value)
                 return propagate(value);
-            key = *value;
+            key = std::move(*value);
         } else if (!dir) {
             dir = arg;
         } else {
@@ -29,11 +30,13 @@ Outcome<> grant(Arguments args) {
     if (!url)
         return propagate(url);
     const std::string& path = url->path();
-    auto label = key ? requireText(*key, "the key")
-                     : requireText(path, "the folder's path (give --key KEY)");
-    if (!label)
-        return propagate(label);
-    if (label->empty())
+    if (!key) {
+        auto text = requireText(path, "the folder's path (give --key KEY)");
+        if (!text)
+            return propagate(text);
+        key = std::move(*text);
+    }
+    if (key->empty())
         return usageError("the key is empty");
 
     auto bookmark = makeBookmarkData(path);
@@ -46,7 +49,7 @@ Outcome<> grant(Arguments args) {
     return modify(**suite, contract::kSecuredDirectoriesKey, [&](std::optional<PlistValue>& map) {
         if (!map || !map->isDictionary())
             map = PlistDictionary{};
-        map->asDictionary().set(*label, PlistData{*bookmark});
+        map->asDictionary().set(*key, PlistData{*bookmark});
     });
 }
 

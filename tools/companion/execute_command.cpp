@@ -23,15 +23,6 @@ struct ExecuteOptions {
     PlistArray paths;
 };
 
-/// The value after `option`, as text.
-Outcome<std::string> textAfter(ArgumentReader& reader, std::string_view option,
-                               std::string_view what) {
-    auto value = reader.valueOf(option, "a value");
-    if (!value)
-        return propagate(value);
-    return requireText(*value, what);
-}
-
 Outcome<ExecuteOptions> parseExecute(Arguments args) {
     ExecuteOptions options;
     ArgumentReader reader(args);
@@ -49,7 +40,7 @@ Outcome<ExecuteOptions> parseExecute(Arguments args) {
         } else if (arg == "--") {
             optionsEnded = true;
         } else if (arg == "--base" || arg == "--id") {
-            auto text = textAfter(reader, arg, arg == "--base" ? "the base name" : "the id");
+            auto text = reader.textOf(arg, arg == "--base" ? "the base name" : "the id");
             if (!text)
                 return propagate(text);
             (arg == "--base" ? options.baseName : options.id) = std::move(*text);

@@ -32,20 +32,19 @@ Outcome<ListenOptions> parseListen(Arguments args) {
     while (!reader.done()) {
         std::string_view arg = reader.take();
         if (arg == "--count") {
-            auto value = reader.valueOf(arg, "a value");
-            if (!value)
-                return propagate(value);
-            options.count = parseNumber<std::uint64_t>(*value);
-            if (!options.count || *options.count == 0)
-                return usageError("--count needs a positive whole number");
+            auto count = reader.numberOf<std::uint64_t>(arg, "a positive whole number",
+                                                        [](std::uint64_t n) { return n > 0; });
+            if (!count)
+                return propagate(count);
+            options.count = *count;
         } else if (arg == "--timeout") {
-            auto value = reader.valueOf(arg, "a value");
-            if (!value)
-                return propagate(value);
-            options.timeoutSeconds = parseNumber<double>(*value);
-            const double seconds = options.timeoutSeconds.value_or(0);
-            if (!std::isfinite(seconds) || seconds <= 0 || seconds > 1e6)
-                return usageError("--timeout needs a number of seconds above 0");
+            auto seconds =
+                reader.numberOf<double>(arg, "a number of seconds above 0", [](double s) {
+                    return std::isfinite(s) && s > 0 && s <= 1e6;
+                });
+            if (!seconds)
+                return propagate(seconds);
+            options.timeoutSeconds = *seconds;
         } else if (arg.starts_with("--")) {
             return usageError("unknown option " + printable(arg));
         } else {

@@ -51,20 +51,25 @@ std::string menuLines(const std::optional<finderbus::Menu>& menu) {
     return text;
 }
 
-/// The command's operand (TITLE, SELECTOR) and the request that follows it.
+/// The command's operand (TITLE, SELECTOR), the request that follows it, and
+/// the connection to send it on.
 struct OperandRequest {
     std::string operand;
     finderbus::RequestContext context;
+    FinderClient client;
 };
 
-Outcome<OperandRequest> readOperandRequest(std::string_view command, Arguments args) {
+Outcome<OperandRequest> openOperandRequest(std::string_view command, Arguments args) {
     if (args.empty())
         return usageError(std::string(command) + " needs an argument");
     ArgumentReader rest(args.subspan(1));
     auto context = readRequestContext(rest);
     if (!context)
         return propagate(context);
-    return OperandRequest{std::string(args.front()), std::move(*context)};
+    auto client = FinderClient::connect();
+    if (!client)
+        return propagate(client);
+    return OperandRequest{std::string(args.front()), std::move(*context), std::move(*client)};
 }
 
 } // namespace
@@ -81,12 +86,9 @@ Outcome<> menu(Arguments args) {
             }
             if (option != "--kind")
                 return false;
-            auto value = rest.valueOf(option, "a number");
-            if (!value)
-                return propagate(value);
-            auto number = parseNumber<unsigned>(*value);
+            auto number = rest.numberOf<unsigned>(option, "an unsigned number");
             if (!number)
-                return usageError("--kind needs an unsigned number");
+                return propagate(number);
             kind = *number;
             return true;
         });
@@ -107,13 +109,10 @@ Outcome<> menu(Arguments args) {
 }
 
 Outcome<> choose(Arguments args) {
-    auto request = readOperandRequest("choose", args);
+    auto request = openOperandRequest("choose", args);
     if (!request)
         return propagate(request);
-    auto client = FinderClient::connect();
-    if (!client)
-        return propagate(client);
-    auto menu = client->menu(0, request->context);
+    auto menu = request->client.menu(0, request->context);
     if (!menu)
         return propagate(menu);
     if (!*menu)
@@ -121,19 +120,16 @@ Outcome<> choose(Arguments args) {
     for (const finderbus::MenuEntry& item : (*menu)->entries) {
         if (!item.separator && item.enabled && !item.action.empty() &&
             item.title == request->operand)
-            return client->perform(item.action, request->context);
+            return request->client.perform(item.action, request->context);
     }
     return failure("the menu has no enabled item titled \"" + printable(request->operand) + "\"");
 }
 
 Outcome<> perform(Arguments args) {
-    auto request = readOperandRequest("perform", args);
+    auto request = openOperandRequest("perform", args);
     if (!request)
         return propagate(request);
-    auto client = FinderClient::connect();
-    if (!client)
-        return propagate(client);
-    return client->perform(request->operand, request->context);
+    return request->client.perform(request->operand, request->context);
 }
 
 } // namespace corvane::tools::finder
