@@ -6,12 +6,10 @@
 // on the machine, it runs in a private mount namespace (root only) where a
 // temporary folder holding the module is bind-mounted over that folder.
 
+#include "tests/desktop/desktop_session.h"
 #include "tests/integration/end_to_end.h"
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <sstream>
 #include <thread>
 
 namespace corvane::testing {
@@ -21,7 +19,7 @@ namespace fs = std::filesystem;
 using GnomeFilesTest = EndToEnd;
 
 TEST_F(GnomeFilesTest, SelectionAndBackgroundMenusActOnWhatTheyWereOpenedFor) {
-    if (runCommand({"unshare", "--mount", "true"}, env).exitStatus != 0)
+    if (!canMountPrivately(env))
         GTEST_SKIP() << "needs a private mount namespace (unshare --mount), which needs root";
     const std::string folder = dir.makeFolder("folder").path();
     dir.writeFile("folder/a.txt", "");
@@ -39,54 +37,23 @@ TEST_F(GnomeFilesTest, SelectionAndBackgroundMenusActOnWhatTheyWereOpenedFor) {
         {"options", "newTextFile=true", "copyPath=true", "batchRename=true", "openInVSCode=true"});
 
     // The extension copies to the display's clipboard, so it starts with one.
-    VirtualDisplay display(env, "1024x768x24");
-    ASSERT_FALSE(display.name().empty()) << "Xvfb did not start";
-    env["DISPLAY"] = display.name();
-    env["GSK_RENDERER"] = "cairo";
-    env["NO_AT_BRIDGE"] = "1";
+    DesktopSession desktop(env);
+    ASSERT_TRUE(desktop.started()) << "Xvfb did not start";
     startExtension();
     const std::size_t startupLines = extension->lines().size();
-    auto xdotool = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), "xdotool");
-        return runCommand(std::move(args), env, 10s);
-    };
-    // GNOME Files' visible windows in stacking order (a popover is a window of its own).
-    auto windows = [&] {
-        std::istringstream ids(
-            xdotool({"search", "--onlyvisible", "--class", "org.gnome.Nautilus"}).out);
-        std::vector<std::string> found;
-        for (std::string id; ids >> id;)
-            found.push_back(id);
-        return found;
-    };
-    auto screenshot = [&] {
-        const std::string path = fs::temp_directory_path() /
-                                 ("corvane-gnome-files-" + std::to_string(getpid()) + ".png");
-        CommandResult shot = runCommand({"import", "-window", "root", path}, env, 10s);
-        return shot.exitStatus == 0 ? "screenshot: " + path : "no screenshot: " + shot.err;
-    };
-    // Opens a context menu with `keys` and chooses the extension's item
-    // `fromLast` places above the last one (Properties), which Up reaches first.
+    const std::string files = "org.gnome.Nautilus";
+    auto windows = [&] { return desktop.windows(files); };
+    auto screenshot = [&] { return desktop.screenshot("gnome-files"); };
+    // Chooses the extension's item `fromLast` places above the last one (Properties).
     auto choose = [&](std::vector<std::string> keys, int fromLast) {
-        keys.insert(keys.begin(), "key");
-        xdotool(keys);
-        if (!waitUntil([&] { return windows().size() >= 2; }, 10s, 50ms))
-            return false;
-        std::this_thread::sleep_for(200ms);
-        std::vector<std::string> choice{"key"};
-        choice.insert(choice.end(), fromLast + 1, "Up");
-        choice.push_back("Return");
-        xdotool(choice);
-        return waitUntil([&] { return windows().size() == 1; }, 10s, 50ms);
+        return desktop.chooseFromContextMenu(files, std::move(keys), fromLast);
     };
 
-    Process files({"unshare", "--mount", "--propagation", "private", "--", "sh", "-c",
-                   "mount --bind \"$0\" \"$1\" && exec nautilus --new-window \"$2\"", modules,
-                   CORVANE_NAUTILUS_EXTENSION_DIR, folder},
-                  env);
+    auto nautilus = startWithFolderMounted(modules, CORVANE_NAUTILUS_EXTENSION_DIR,
+                                           {"nautilus", "--new-window", folder}, env);
     ASSERT_TRUE(waitUntil([&] { return !windows().empty(); }, 30s, 50ms))
         << "no GNOME Files window\n"
-        << files.output(Stream::Stderr) << screenshot();
+        << nautilus->output(Stream::Stderr) << screenshot();
     // The folder is shown once GNOME Files has asked for its background
     // menu, which has the extension load its options again.
     ASSERT_TRUE(waitUntil([&] { return extension->lines().size() > startupLines; }, 20s))
@@ -94,10 +61,10 @@ TEST_F(GnomeFilesTest, SelectionAndBackgroundMenusActOnWhatTheyWereOpenedFor) {
 
     // Both files selected, the selection's menu: its commands get the two files.
     // The pointer leaves the window: an item under it would take the keyboard's place.
-    xdotool({"mousemove", "--window", windows().front(), "500", "400", "click", "1"});
-    xdotool({"mousemove", "1000", "750"});
+    desktop.xdotool({"mousemove", "--window", windows().front(), "500", "400", "click", "1"});
+    desktop.xdotool({"mousemove", "1000", "750"});
     const std::size_t shownLines = extension->lines().size();
-    xdotool({"key", "ctrl+a"});
+    desktop.xdotool({"key", "ctrl+a"});
     // GNOME Files asks for the selection's items when the selection changes.
     ASSERT_TRUE(waitUntil([&] { return extension->lines().size() > shownLines; }, 10s))
         << screenshot();
@@ -125,11 +92,11 @@ TEST_F(GnomeFilesTest, SelectionAndBackgroundMenusActOnWhatTheyWereOpenedFor) {
     EXPECT_TRUE(opened == a + "\n" + b + "\n" || opened == b + "\n" + a + "\n") << opened;
 
     // The background's menu: its command gets the folder.
-    xdotool({"mousemove", "--window", windows().front(), "500", "400", "click", "3"});
+    desktop.xdotool({"mousemove", "--window", windows().front(), "500", "400", "click", "3"});
     ASSERT_TRUE(waitUntil([&] { return windows().size() >= 2; }, 10s, 50ms)) << "no context menu\n"
                                                                              << screenshot();
     std::this_thread::sleep_for(200ms);
-    xdotool({"key", "Up", "Up", "Up", "Up", "Up", "Return"});
+    desktop.xdotool({"key", "Up", "Up", "Up", "Up", "Up", "Return"});
     const std::string created = folder + "/Untitled.txt";
     EXPECT_TRUE(extension->waitForLine("SUCCESS: Created file at " + created))
         << "the item was not chosen\n"

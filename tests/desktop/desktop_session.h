@@ -1,0 +1,60 @@
+#pragma once
+
+// A desktop for tests: an X server of its own (Xvfb) that programs under test
+// draw on, with the keyboard, window list and screenshots of xdotool and
+// imagemagick, and a file manager started with a module folder of our own.
+
+#include "tests/integration/process_harness.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace corvane::testing {
+
+/// Whether programs on the display expose their accessibility tree.
+enum class Accessibility { Off, On };
+
+/// Xvfb and the environment that puts GTK programs on it.
+class DesktopSession {
+  public:
+    /// Starts Xvfb with `screen` (such as "1024x768x24") and sets in `env`
+    /// DISPLAY, the cairo renderer (no GL under Xvfb) and, with
+    /// `Accessibility::Off`, NO_AT_BRIDGE. `env` is changed only when the
+    /// display came up (`started`).
+    DesktopSession(Environment& env, const std::string& screen = "1024x768x24",
+                   Accessibility accessibility = Accessibility::Off);
+
+    bool started() const { return !display_.name().empty(); }
+
+    /// Runs xdotool with `args` on this display.
+    CommandResult xdotool(std::vector<std::string> args) const;
+    /// The visible windows of programs of `windowClass`, in stacking order,
+    /// bottom first (an open popover or menu is a window of its own).
+    std::vector<std::string> windows(const std::string& windowClass) const;
+    /// Takes a screenshot of the whole screen into the temporary folder;
+    /// returns "screenshot: PATH", or why there is none, for a failure message.
+    std::string screenshot(const std::string& label) const;
+    /// Opens a context menu of a `windowClass` window with the key chord
+    /// `keys` and chooses the item `fromLast` places above the menu's last
+    /// one, which Up reaches first. True once the menu has closed again.
+    bool chooseFromContextMenu(const std::string& windowClass, std::vector<std::string> keys,
+                               int fromLast) const;
+
+  private:
+    VirtualDisplay display_;
+    Environment env_;
+};
+
+/// True when this process may make a private mount namespace (root only).
+bool canMountPrivately(const Environment& env);
+
+/// Starts `argv` in a private mount namespace in which `folder` is
+/// bind-mounted over `mountPoint`, so a program that reads modules only from
+/// its own folder reads ours, and nothing changes outside the namespace.
+std::unique_ptr<Process> startWithFolderMounted(const std::string& folder,
+                                                const std::string& mountPoint,
+                                                const std::vector<std::string>& argv,
+                                                const Environment& env);
+
+} // namespace corvane::testing
