@@ -47,7 +47,11 @@ TEST(NautilusInstallTest, InstallsInsideThePrefixAndTheModuleStartsTheExtension)
     EXPECT_EQ(installed, (std::set<std::string>{
                              "bin/corvane-companion", "bin/corvane-finder",
                              "bin/corvane-findersync", moduleDir + "/libcorvane-nautilus.so",
-                             servicesDir + "/Brenvo.Corvane.FinderSync.service"}));
+                             servicesDir + "/Brenvo.Corvane.FinderSync.service", "bin/corvane-plus",
+                             "share/applications/Brenvo.Corvane.Plus.desktop",
+                             "share/icons/hicolor/scalable/apps/Brenvo.Corvane.Plus.svg",
+                             "share/metainfo/brenvo.corvane.plus.metainfo.xml",
+                             servicesDir + "/Brenvo.Corvane.Plus.service"}));
     // With --prefix /usr the module lands where GNOME Files reads modules.
     CommandResult extensionDir = runCommand(
         {"pkg-config", "--variable=extensiondir", "libnautilus-extension-4"}, currentEnvironment());
