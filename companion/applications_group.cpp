@@ -113,24 +113,36 @@ void ApplicationsGroup::choose(Role& role) {
     if (index >= role.choices.size())
         return;
     const std::string file = services_.applicationsFile();
+    const std::optional<std::string>& exec = role.choices[index].exec;
+    // The list stays as it is while the person uses it: rebuilding it from
+    // here makes the row select again, and so choose again.
+    auto revert = [&](const std::string& why, const std::string& ini) {
+        toast_("Not saved: " + why);
+        auto stored =
+            std::ranges::find(role.choices, storedExecLine(ini, role.role), &Choice::exec);
+        updating_ = true;
+        adw_combo_row_set_selected(ADW_COMBO_ROW(role.row), stored == role.choices.end()
+                                                                ? 0
+                                                                : stored - role.choices.begin());
+        updating_ = false;
+    };
     std::string ini;
     try {
         ini = Glib::file_get_contents(file);
     } catch (const Glib::FileError& error) {
         // A file that exists but cannot be read is never replaced.
-        if (error.code() != Glib::FileError::NO_SUCH_ENTITY) {
-            toast_("Not saved: " + std::string(error.what()));
-            refresh();
-            return;
-        }
+        if (error.code() != Glib::FileError::NO_SUCH_ENTITY)
+            return revert(error.what(), ini);
     }
+    if (storedExecLine(ini, role.role) == exec)
+        return;
     try {
         g_mkdir_with_parents(Glib::path_get_dirname(file).c_str(), 0700);
-        Glib::file_set_contents(file, withExecLine(ini, role.role, role.choices[index].exec));
+        Glib::file_set_contents(file, withExecLine(ini, role.role, exec));
     } catch (const Glib::FileError& error) {
-        toast_("Not saved: " + std::string(error.what()));
+        return revert(error.what(), ini);
     }
-    refresh();
+    describe(role);
 }
 
 void ApplicationsGroup::describe(Role& role) {

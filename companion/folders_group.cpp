@@ -8,12 +8,25 @@
 
 #include <giomm/file.h>
 #include <glibmm/convert.h>
+#include <glibmm/miscutils.h>
 #include <gtkmm/button.h>
 #include <gtkmm/dialog.h>
 #include <gtkmm/filechoosernative.h>
 #include <gtkmm/window.h>
 
 namespace corvane::companion {
+
+namespace {
+
+/// `path` with the home folder written as "~", as file managers show it.
+std::string homeRelative(const std::string& path) {
+    const std::string home = Glib::filename_display_name(Glib::get_home_dir());
+    if (path.starts_with(home + "/"))
+        return "~" + path.substr(home.size());
+    return path;
+}
+
+} // namespace
 
 FoldersGroup::FoldersGroup(AppServices& services, GtkWindow* parent, Toaster toast)
     : services_(services), parent_(parent), toast_(std::move(toast)),
@@ -49,8 +62,9 @@ void FoldersGroup::refresh() {
         std::string problem = folder.problem;
         if (problem.empty() && list.unusableAsWhole)
             problem = "Not used: another entry of the list is not a folder bookmark";
-        const std::string shown =
-            folder.path.empty() ? folder.key : Glib::filename_display_name(folder.path).raw();
+        const std::string shown = folder.path.empty()
+                                      ? folder.key
+                                      : homeRelative(Glib::filename_display_name(folder.path));
         GtkWidget* row = makeRow("", problem);
         adw_preferences_row_set_use_underline(ADW_PREFERENCES_ROW(row), FALSE);
         adw_preferences_row_set_title(ADW_PREFERENCES_ROW(row), shown.c_str());

@@ -114,11 +114,15 @@ struct RenameDialog::Window : Gtk::Window {
               BaseNameProblem problem) {
         while (Gtk::Widget* row = list.get_row_at_index(0))
             list.remove(*row);
+        // With a base name that cannot be sent, the items are listed as they are.
         for (const PreviewRow& row : rows) {
             const std::string old = displayName(row.path);
-            addRow(row.newName
-                       ? old + "  →  " + std::string(Glib::filename_display_name(*row.newName))
-                       : old + ": will not be renamed (it was moved or deleted)");
+            if (problem != BaseNameProblem::None)
+                addRow(old);
+            else if (row.newName)
+                addRow(old + "  →  " + std::string(Glib::filename_display_name(*row.newName)));
+            else
+                addRow(old + ": not found, will not be renamed");
         }
         for (const std::string& path : unsent)
             addRow(displayName(path) + ": left as it is (its name is not UTF-8 text)");

@@ -64,21 +64,32 @@ SettingsWindow::SettingsWindow(Gtk::Application& app, AppServices& services,
     : services_(services), window_(adw_preferences_window_new()), quit_(std::move(quit)) {
     g_object_ref_sink(window_);
     gtk_window_set_title(GTK_WINDOW(window_), "Corvane+ Settings");
-    gtk_window_set_default_size(GTK_WINDOW(window_), 620, 760);
+    gtk_window_set_default_size(GTK_WINDOW(window_), 600, 740);
     gtk_window_set_hide_on_close(GTK_WINDOW(window_), TRUE);
     adw_preferences_window_set_search_enabled(ADW_PREFERENCES_WINDOW(window_), FALSE);
     gtk_window_set_application(GTK_WINDOW(window_), app.gobj());
 
-    GtkWidget* page = adw_preferences_page_new();
-    buildMenuGroup(page);
+    // Two pages, each short enough to be seen whole: what the menu offers
+    // and where it may write; the programs it starts and the app itself.
+    auto addPage = [this](const char* title, const char* icon) {
+        GtkWidget* page = adw_preferences_page_new();
+        adw_preferences_page_set_title(ADW_PREFERENCES_PAGE(page), title);
+        adw_preferences_page_set_use_underline(ADW_PREFERENCES_PAGE(page), TRUE);
+        adw_preferences_page_set_icon_name(ADW_PREFERENCES_PAGE(page), icon);
+        adw_preferences_window_add(ADW_PREFERENCES_WINDOW(window_), ADW_PREFERENCES_PAGE(page));
+        return page;
+    };
+    GtkWidget* menuPage = addPage("_Menu", "view-list-bullet-symbolic");
+    GtkWidget* generalPage = addPage("_General", "emblem-system-symbolic");
+    buildMenuGroup(menuPage);
     Toaster toaster = [this](const std::string& text) { toast(text); };
     folders_ = std::make_unique<FoldersGroup>(services, GTK_WINDOW(window_), toaster);
-    adw_preferences_page_add(ADW_PREFERENCES_PAGE(page), ADW_PREFERENCES_GROUP(folders_->widget()));
+    adw_preferences_page_add(ADW_PREFERENCES_PAGE(menuPage),
+                             ADW_PREFERENCES_GROUP(folders_->widget()));
     applications_ = std::make_unique<ApplicationsGroup>(services, toaster);
-    adw_preferences_page_add(ADW_PREFERENCES_PAGE(page),
+    adw_preferences_page_add(ADW_PREFERENCES_PAGE(generalPage),
                              ADW_PREFERENCES_GROUP(applications_->widget()));
-    buildGeneralGroup(page);
-    adw_preferences_window_add(ADW_PREFERENCES_WINDOW(window_), ADW_PREFERENCES_PAGE(page));
+    buildGeneralGroup(generalPage);
 
     extensionWatch_ = g_bus_watch_name_on_connection(
         session, finderbus::kBusName, G_BUS_NAME_WATCHER_FLAGS_NONE,
