@@ -108,6 +108,7 @@ struct RenameDialog::Window : Gtk::Window {
         message.set_text(text);
         message.set_visible(true);
         cancel.set_label("_Close");
+        labelFor(cancel, "Close");
     }
 
     void fill(const std::vector<PreviewRow>& rows, const std::vector<std::string>& unsent,
@@ -186,7 +187,10 @@ void RenameDialog::show(const RenameRequest& request) {
         false);
     window.baseName.set_text(baseName);
     update();
-    window.baseName.grab_focus();
+    // A base name kept from the request this one replaces is not selected,
+    // so typing goes on after it.
+    window.baseName.grab_focus_without_selecting();
+    window.baseName.set_position(-1);
     window.present();
 }
 
