@@ -11,6 +11,8 @@ packages=(
   libnautilus-extension-dev
   nautilus xvfb xdotool imagemagick
   xclip wl-clipboard
+  libgtkmm-4.0-dev libadwaita-1-dev
+  at-spi2-core python3-pyatspi dconf-service dconf-cli desktop-file-utils appstream
   debhelper dpkg-dev lintian mmdebstrap
 )
 

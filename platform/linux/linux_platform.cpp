@@ -51,7 +51,8 @@ struct LinuxPlatform::Impl {
 
 LinuxPlatform::LinuxPlatform(Glib::RefPtr<Gio::DBus::Connection> connection,
                              std::ostream& diagnostics, LinuxPlatformConfig config)
-    : impl_(std::make_unique<Impl>(std::move(connection), diagnostics, std::move(config))) {}
+    : config_(config),
+      impl_(std::make_unique<Impl>(std::move(connection), diagnostics, std::move(config))) {}
 
 LinuxPlatform::~LinuxPlatform() = default;
 
@@ -88,13 +89,19 @@ Pasteboard& LinuxPlatform::pasteboard() {
 AlertPresenter& LinuxPlatform::alerts() {
     return impl_->alerts;
 }
+DesktopApplications& LinuxPlatform::applications() {
+    return impl_->applications;
+}
+const LinuxPlatformConfig& LinuxPlatform::config() const {
+    return config_;
+}
 
 std::string LinuxPlatform::settingsFile(std::string_view suiteName) {
     return impl_->settings.suiteFilePath(suiteName).value_or("");
 }
 
 const std::string& LinuxPlatform::containerRoot() const {
-    return impl_->containers.root();
+    return config_.containerRoot;
 }
 
 } // namespace corvane

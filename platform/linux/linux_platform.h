@@ -67,6 +67,10 @@ class LinuxPlatform {
     Workspace& workspace();
     Pasteboard& pasteboard();
     AlertPresenter& alerts();
+    /// The programs that play the applications' roles (the workspace's
+    /// mapping), for a program that shows or edits that choice.
+    DesktopApplications& applications();
+    const LinuxPlatformConfig& config() const;
 
     /// The file of the settings suite `suiteName`, where it would be; empty
     /// when its container cannot be made.
@@ -76,6 +80,7 @@ class LinuxPlatform {
 
   private:
     struct Impl;
+    LinuxPlatformConfig config_;
     std::unique_ptr<Impl> impl_;
 };
 

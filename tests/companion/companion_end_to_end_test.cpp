@@ -1,0 +1,122 @@
+// corvane-plus as a person meets it, under Xvfb on a private bus with GNOME
+// Files, the GNOME Files module and corvane-findersync: the settings window
+// switches two commands on, GNOME Files' menu sends a batch rename that the
+// companion's window answers, and "Show/Hide Hidden Files" shows a dot-file.
+//
+// GNOME Files reads modules only from its own folder: it runs in a private
+// mount namespace (root only), see tests/desktop/desktop_session.h.
+
+#include "tests/desktop/desktop_session.h"
+#include "tests/integration/end_to_end.h"
+#include "tests/integration/fake_bus_service.h"
+
+#include <filesystem>
+#include <thread>
+
+namespace corvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CompanionEndToEnd : public EndToEnd {
+  protected:
+    /// Runs the AT-SPI driver: `command` on the `role` named `name` in `app`.
+    bool drive(const std::string& command, const std::string& app, const std::string& role,
+               const std::string& name) {
+        CommandResult result = runCommand(
+            {CORVANE_ATSPI_PYTHON, CORVANE_ATSPI_DRIVER, command, app, role, name}, env, 30s);
+        EXPECT_EQ(result.exitStatus, 0) << result.err;
+        return result.exitStatus == 0;
+    }
+    std::string read(const std::string& key) { return companion({"read", key}).out; }
+};
+
+TEST_F(CompanionEndToEnd, RenamesFromTheFileManagerAndShowsHiddenFiles) {
+    if (!canMountPrivately(env))
+        GTEST_SKIP() << "needs a private mount namespace (unshare --mount), which needs root";
+    const std::string folder = dir.makeFolder("folder").path();
+    for (const char* name : {"a.txt", "b.txt", "c.txt", ".hidden"})
+        dir.writeFile(std::string("folder/") + name, name);
+    const std::string modules = dir.makeFolder("modules").path();
+    fs::copy_file(CORVANE_NAUTILUS_MODULE, modules + "/libcorvane-nautilus.so");
+
+    // GSettings through dconf and accessibility, each on this test's own bus.
+    env.erase("GSETTINGS_BACKEND");
+    Process dconf({"/usr/libexec/dconf-service"}, env);
+    Process a11y({"/usr/libexec/at-spi-bus-launcher", "--launch-immediately"}, env);
+    FakeBusService notifications(env["DBUS_SESSION_BUS_ADDRESS"], "org.freedesktop.Notifications");
+    DesktopSession desktop(env, "1280x1024x24", Accessibility::On);
+    ASSERT_TRUE(desktop.started()) << "Xvfb did not start";
+    auto screenshot = [&] { return desktop.screenshot("companion"); };
+    auto gsettings = [&](const char* key) {
+        return runCommand({"gsettings", "get", "org.gtk.gtk4.Settings.FileChooser", key}, env).out;
+    };
+    ASSERT_EQ(gsettings("show-hidden"), "false\n");
+    startExtension();
+
+    // Started at login, then by the person: the second start opens the
+    // running one's settings window and ends.
+    Process plus({CORVANE_PLUS, "--background"}, env);
+    ASSERT_TRUE(waitUntil([&] { return read("appIsRunning") == "true\n"; })) << plus.output();
+    EXPECT_EQ(runCommand({CORVANE_PLUS}, env).exitStatus, 0);
+    EXPECT_TRUE(waitUntil([&] { return !desktop.windows("corvane-plus").empty(); }));
+    ASSERT_TRUE(drive("do", "corvane-plus", "check box", "Batch Rename")) << screenshot();
+    ASSERT_TRUE(drive("do", "corvane-plus", "check box", "Show/Hide Hidden Files")) << screenshot();
+    EXPECT_TRUE(waitUntil([&] {
+        return read("contextMenuOptions").find(R"("toggleHiddenFiles": true)") != std::string::npos;
+    })) << read("contextMenuOptions");
+    // Closed, as a person would; without a window manager GTK would go on
+    // giving it the keyboard meant for later windows.
+    drive("do", "corvane-plus", "push button", "Close");
+
+    const std::string files = "org.gnome.Nautilus";
+    const std::size_t startupLines = extension->lines().size();
+    auto nautilus = startWithFolderMounted(modules, CORVANE_NAUTILUS_EXTENSION_DIR,
+                                           {"nautilus", "--new-window", folder}, env);
+    ASSERT_TRUE(waitUntil([&] { return !desktop.windows(files).empty(); }, 30s, 50ms))
+        << nautilus->output(Stream::Stderr) << screenshot();
+    ASSERT_TRUE(waitUntil([&] { return extension->lines().size() > startupLines; }, 20s))
+        << screenshot();
+    // Every file selected; the pointer leaves, so no item under it takes the keyboard.
+    desktop.xdotool(
+        {"mousemove", "--window", desktop.windows(files).front(), "500", "400", "click", "1"});
+    desktop.xdotool({"mousemove", "1270", "1010"});
+    const std::size_t shownLines = extension->lines().size();
+    desktop.xdotool({"key", "ctrl+a"});
+    ASSERT_TRUE(waitUntil([&] { return extension->lines().size() > shownLines; })) << screenshot();
+    std::this_thread::sleep_for(300ms);
+    // New Text File, Batch Rename, Show/Hide Hidden Files, then Properties.
+    ASSERT_TRUE(desktop.chooseFromContextMenu(files, {"shift+F10"}, 2)) << screenshot();
+
+    std::string dialog;
+    ASSERT_TRUE(waitUntil([&] {
+        dialog = desktop.xdotool({"search", "--onlyvisible", "--name", "^Batch Rename$"}).out;
+        return !dialog.empty();
+    })) << screenshot();
+    // No window manager gives the new window the keyboard: a click on it does.
+    std::this_thread::sleep_for(500ms);
+    desktop.xdotool(
+        {"mousemove", "--window", dialog.substr(0, dialog.find('\n')), "200", "110", "click", "1"});
+    desktop.xdotool({"type", "--delay", "50", "Photo"});
+    desktop.xdotool({"key", "Return"});
+    for (const char* name : {"Photo1.txt", "Photo2.txt", "Photo3.txt"})
+        EXPECT_TRUE(waitUntil([&] { return fs::exists(folder + "/" + name); })) << name << "\n"
+                                                                                << screenshot();
+    EXPECT_FALSE(fs::exists(folder + "/a.txt"));
+    EXPECT_EQ(dir.readFile("folder/Photo1.txt"), "a.txt");
+    const std::vector<std::string> shown = notifications.waitForCalls(1);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].find("'Renamed 3 items'"), std::string::npos) << shown[0];
+
+    // The selection's menu again: hidden files on, and GNOME Files lists the
+    // dot-file. The keyboard went with the closed window: it comes back.
+    desktop.xdotool({"windowfocus", "--sync", desktop.windows(files).front()});
+    desktop.xdotool({"key", "ctrl+a"});
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(desktop.chooseFromContextMenu(files, {"shift+F10"}, 1)) << screenshot();
+    EXPECT_TRUE(waitUntil([&] { return gsettings("show-hidden") == "true\n"; })) << screenshot();
+    EXPECT_TRUE(drive("find", "org.gnome.Nautilus", "any", ".hidden")) << screenshot();
+}
+
+} // namespace
+} // namespace corvane::testing
