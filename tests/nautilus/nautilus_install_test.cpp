@@ -44,17 +44,17 @@ TEST(NautilusInstallTest, InstallsInsideThePrefixAndTheModuleStartsTheExtension)
         ASSERT_TRUE(line.starts_with(prefix.path() + "/")) << line;
         installed.insert(line.substr(prefix.path().size() + 1));
     }
-    EXPECT_EQ(
-        installed,
-        (std::set<std::string>{
-            "bin/corvane-companion", "bin/corvane-finder", "bin/corvane-findersync",
-            moduleDir + "/libcorvane-nautilus.so",
-            servicesDir + "/Brenvo.Corvane.FinderSync.service", "bin/corvane-plus",
-            "share/applications/Brenvo.Corvane.Plus.desktop",
-            "share/icons/hicolor/scalable/apps/Brenvo.Corvane.Plus.svg",
-            "share/metainfo/brenvo.corvane.plus.metainfo.xml",
-            servicesDir + "/Brenvo.Corvane.Plus.service", "share/man/man1/corvane-findersync.1",
-            "share/man/man1/corvane-finder.1", "share/man/man1/corvane-companion.1"}));
+    EXPECT_EQ(installed,
+              (std::set<std::string>{
+                  "bin/corvane-companion", "bin/corvane-finder", "bin/corvane-findersync",
+                  moduleDir + "/libcorvane-nautilus.so",
+                  servicesDir + "/Brenvo.Corvane.FinderSync.service", "bin/corvane-plus",
+                  "share/applications/Brenvo.Corvane.Plus.desktop",
+                  "share/icons/hicolor/scalable/apps/Brenvo.Corvane.Plus.svg",
+                  "share/metainfo/brenvo.corvane.plus.metainfo.xml",
+                  servicesDir + "/Brenvo.Corvane.Plus.service",
+                  "share/man/man1/corvane-findersync.1", "share/man/man1/corvane-finder.1",
+                  "share/man/man1/corvane-companion.1", "share/man/man1/corvane-plus.1"}));
     // With --prefix /usr the module lands where GNOME Files reads modules.
     CommandResult extensionDir = runCommand(
         {"pkg-config", "--variable=extensiondir", "libnautilus-extension-4"}, currentEnvironment());
