@@ -3,9 +3,6 @@
 #include "extension/menu/menu_builder.h"
 #include "platform/finder_sync_controller.h"
 
-#include <algorithm>
-#include <array>
-
 namespace corvane {
 
 FinderSync::FinderSync(FinderSyncServices services)
@@ -30,33 +27,38 @@ FinderSync::~FinderSync() {
         services_.notifications.removeObserver(*executeObserver_);
 }
 
-std::span<const FinderSync::Action> FinderSync::actions() {
-    // Each action joins this table with its selector as it is built.
-    static constexpr Action table[] = {
-        {"createNewTextFile:", &FinderSync::createNewTextFile},
-        {"openTerminalHere:", &FinderSync::openTerminalHere},
-        {"openITermHere:", &FinderSync::openITermHere},
-        {"copyPath:", &FinderSync::copyPath},
-        {"batchRenameItems:", &FinderSync::batchRenameItems},
-        {"toggleHiddenFiles:", &FinderSync::toggleHiddenFiles},
-        {"openInVSCode:", &FinderSync::openInVSCode},
-    };
-    return table;
-}
-
 bool FinderSync::respondsToSelector(std::string_view selector) const {
-    return std::ranges::any_of(actions(),
-                               [selector](const Action& a) { return a.selector == selector; });
+    return commandForSelector(selector) != nullptr;
 }
 
 bool FinderSync::performAction(std::string_view selector) {
-    for (const Action& action : actions()) {
-        if (action.selector == selector) {
-            (this->*action.run)();
-            return true;
-        }
+    const MenuCommand* command = commandForSelector(selector);
+    if (!command)
+        return false;
+    switch (command->command) {
+    case Command::NewTextFile:
+        createNewTextFile();
+        break;
+    case Command::NewTerminalHere:
+        openTerminalHere();
+        break;
+    case Command::NewITermHere:
+        openITermHere();
+        break;
+    case Command::CopyPath:
+        copyPath();
+        break;
+    case Command::BatchRename:
+        batchRenameItems();
+        break;
+    case Command::ToggleHiddenFiles:
+        toggleHiddenFiles();
+        break;
+    case Command::OpenInVSCode:
+        openInVSCode();
+        break;
     }
-    return false;
+    return true;
 }
 
 void FinderSync::loadSecuredURLs() {

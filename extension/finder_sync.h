@@ -226,13 +226,6 @@ class FinderSync {
                                 const std::vector<std::string>& failures);
 
   private:
-    /// An action selector and the member that carries it out.
-    struct Action {
-        std::string_view selector;
-        void (FinderSync::*run)();
-    };
-    static std::span<const Action> actions();
-
     /// Reloads the secured directories and the menu options, then renames
     /// the request's items.
     BatchRenameOutcome executeBatchRename(const ExecuteRequest& request);
