@@ -1,5 +1,8 @@
 #include "extension/finder_sync.h"
 
+#include "extension/companion_contract.h"
+#include "extension/settings/secured_directories.h"
+
 #include "extension/menu/menu_builder.h"
 #include "platform/finder_sync_controller.h"
 
@@ -13,7 +16,7 @@ FinderSync::FinderSync(FinderSyncServices services)
     loadSecuredURLs();
     loadMenuOptions();
     executeObserver_ = services_.notifications.addObserver(
-        std::string(batchRenameExecuteNotificationName()),
+        std::string(contract::kBatchRenameExecuteNotification),
         [this](const Notification& notification) { handleBatchRenameExecute(notification); });
     startBatchRenameExecuteTimer();
     services_.controller.setDirectoryURLs({FileURL::fromPath("/")});
@@ -64,7 +67,7 @@ bool FinderSync::performAction(std::string_view selector) {
 void FinderSync::loadSecuredURLs() {
     // Old access ends first, whatever the load finds after.
     closeSecuredDirectories(securedURLs_, services_.security);
-    if (auto bookmarks = readSecuredBookmarks(services_.settings, appGroupId()))
+    if (auto bookmarks = readSecuredBookmarks(services_.settings, contract::kAppGroupId))
         securedURLs_ = openSecuredDirectories(*bookmarks, services_.security, services_.log);
 }
 
@@ -74,14 +77,6 @@ bool FinderSync::isInsideSecuredDirectory(std::string_view path) const {
 
 void FinderSync::loadMenuOptions() {
     menuOptions_ = menuOptionsStore_.load();
-}
-
-std::optional<MenuOptions> FinderSync::loadMenuOptionsFromFile() {
-    return menuOptionsStore_.loadFromFile();
-}
-
-std::optional<FileURL> FinderSync::menuOptionsFileURL() {
-    return menuOptionsStore_.fileURL();
 }
 
 } // namespace corvane

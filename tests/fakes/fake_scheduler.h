@@ -17,6 +17,7 @@ class FakeScheduler final : public Scheduler, Recorder {
     std::unique_ptr<Timer> scheduleRepeatingTimer(std::chrono::milliseconds interval,
                                                   std::function<void()> block) override {
         record("scheduler.scheduleRepeatingTimer " + std::to_string(interval.count()) + "ms");
+        std::erase_if(timers_, [](const auto& block) { return !*block; });
         timers_.push_back(std::make_shared<std::function<void()>>(std::move(block)));
         return std::make_unique<FakeTimer>(timers_.back());
     }
