@@ -30,6 +30,7 @@ class Pasteboard;
 class SecurityScope;
 class SettingsProvider;
 class SystemImages;
+struct TerminalApplication;
 class UUIDSource;
 class Workspace;
 
@@ -138,6 +139,8 @@ class FinderSync {
     void launchTerminal(const FileURL& folder);
     /// Opens `folder` with iTerm2, not waiting for the outcome.
     void launchITerm(const FileURL& folder);
+    /// Opens `folder` with `terminal`, not waiting for the outcome.
+    void openInTerminal(const TerminalApplication& terminal, const FileURL& folder);
     /// Puts the selection's paths (else the targeted folder's) on the
     /// pasteboard, one per line; with neither the pasteboard is left alone.
     void copyPath();
@@ -180,6 +183,9 @@ class FinderSync {
     /// suite; nothing when the suite cannot be opened.
     void writeBatchRenameResult(std::int64_t successCount,
                                 const std::vector<std::string>& failures);
+    /// Stores `record` under `key` in the shared settings suite; nothing when
+    /// the suite cannot be opened.
+    void storeRecord(std::string_view key, const PlistDictionary& record);
     /// Reloads the secured directories and the menu options, then renames
     /// the request's items.
     BatchRenameOutcome executeBatchRename(const ExecuteRequest& request);

@@ -19,12 +19,7 @@
 namespace corvane {
 
 void FinderSync::createNewTextFile() {
-    std::optional<FileURL> target = services_.controller.targetedURL();
-    if (!target) {
-        logLine(services_.log, kNoTargetDirectoryLine);
-        return;
-    }
-    createTextFile(*target);
+    runWithTargetDirectory(&FinderSync::createTextFile);
 }
 
 void FinderSync::createTextFile(const FileURL& directory) {
@@ -71,18 +66,16 @@ void FinderSync::runWithTargetDirectory(Launcher launcher) {
 }
 
 void FinderSync::launchTerminal(const FileURL& folder) {
-    FileURL application =
-        chooseTerminalApplication(kTerminalApplication, [this](std::string_view path) {
-            return services_.files.fileExists(path);
-        });
-    services_.workspace.openURLs({folder}, application, nullptr);
+    openInTerminal(kTerminalApplication, folder);
 }
 
 void FinderSync::launchITerm(const FileURL& folder) {
-    FileURL application =
-        chooseTerminalApplication(kITermApplication, [this](std::string_view path) {
-            return services_.files.fileExists(path);
-        });
+    openInTerminal(kITermApplication, folder);
+}
+
+void FinderSync::openInTerminal(const TerminalApplication& terminal, const FileURL& folder) {
+    FileURL application = chooseTerminalApplication(
+        terminal, [this](std::string_view path) { return services_.files.fileExists(path); });
     services_.workspace.openURLs({folder}, application, nullptr);
 }
 

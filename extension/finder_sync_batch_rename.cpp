@@ -51,15 +51,8 @@ void FinderSync::postBatchRenameError(std::string_view message) {
 
 void FinderSync::writeBatchRenameRequest(const std::vector<std::string>& paths,
                                          BatchRenameRequestForm form, std::string_view message) {
-    std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(contract::kAppGroupId);
-    if (!suite)
-        return;
-    // A failed write leaves the companion app without a record, which it
-    // treats like a request that never came; there is no one else to tell.
-    (void)suite->setObject(
-        batchRenameRequestRecord(services_.uuids.makeUUIDString(), paths, form, message),
-        contract::kBatchRenameRequestKey);
-    suite->synchronize();
+    storeRecord(contract::kBatchRenameRequestKey,
+                batchRenameRequestRecord(services_.uuids.makeUUIDString(), paths, form, message));
 }
 
 BatchRenameOutcome FinderSync::performBatchRename(std::span<const FileURL> items,
@@ -117,12 +110,18 @@ void FinderSync::checkPendingBatchRenameExecute() {
 
 void FinderSync::writeBatchRenameResult(std::int64_t successCount,
                                         const std::vector<std::string>& failures) {
+    storeRecord(contract::kBatchRenameResultKey,
+                batchRenameResultRecord(services_.uuids.makeUUIDString(),
+                                        BatchRenameOutcome{successCount, failures}));
+}
+
+void FinderSync::storeRecord(std::string_view key, const PlistDictionary& record) {
     std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(contract::kAppGroupId);
     if (!suite)
         return;
-    (void)suite->setObject(batchRenameResultRecord(services_.uuids.makeUUIDString(),
-                                                   BatchRenameOutcome{successCount, failures}),
-                           contract::kBatchRenameResultKey);
+    // A failed write leaves the companion app without the record, which it
+    // treats like one that never came; there is no one else to tell.
+    (void)suite->setObject(record, key);
     suite->synchronize();
 }
 
