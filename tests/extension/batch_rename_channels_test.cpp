@@ -48,6 +48,8 @@ TEST_F(BatchRenameTest, TheRequestGoesOutAsANotificationThenAsTheRecord) {
         EXPECT_EQ(calls, (CallLog{"notifications.post Corvane.BatchRenameRequest",
                                   "settings.setObject batchRenameRequest"}));
     }
+    EXPECT_EQ(notifications.posted[0].userInfo,
+              (PlistDictionary{{"paths", PlistArray{temp / "w/a", temp / "w/a"}}}));
     // Fewer than two items: the error on both channels, replacing the request.
     const std::string message = "Select at least two items in Finder to use Batch Rename.";
     EXPECT_EQ(notifications.posted[1].userInfo,
@@ -151,13 +153,17 @@ TEST_F(BatchRenameTest, EachTickCarriesOutANewRecordAndRemovesItUnlessReplacedMe
     tick();
     EXPECT_TRUE(fs::exists(temp / "w/Later1"));
     EXPECT_EQ(sharedValue(kExecuteKey), std::nullopt);
-    // Incomplete records stay; only a string id is remembered.
-    for (const PlistValue incomplete : {PlistDictionary{{"id", "C"}}, PlistDictionary{}}) {
-        shared().set(kExecuteKey, incomplete);
-        tick();
-        EXPECT_EQ(sharedValue(kExecuteKey), incomplete);
-        EXPECT_EQ(finderSync->lastBatchRenameExecuteId(), "C");
-    }
+    // An incomplete record stays, its id remembered; one without an id
+    // leaves the remembered id alone.
+    const PlistValue incomplete = PlistDictionary{{"id", "C"}};
+    shared().set(kExecuteKey, incomplete);
+    tick();
+    EXPECT_EQ(sharedValue(kExecuteKey), incomplete);
+    shared().set(kExecuteKey,
+                 PlistDictionary{{"baseName", "X"}, {"paths", PlistArray{temp / "w/x"}}});
+    tick();
+    EXPECT_EQ(sharedValue(kExecuteKey), std::nullopt);
+    EXPECT_EQ(finderSync->lastBatchRenameExecuteId(), "C");
     EXPECT_TRUE(notifications.posted.empty()) << "no notification on the record channel";
 }
 

@@ -65,7 +65,7 @@ TEST_F(NewTextFileTest, AFailedWriteLogsEndsAccessThenAlertsFromTheMainLoopAndRe
     EXPECT_TRUE(lines[0].starts_with("Failed to create file: ")) << lines[0];
     EXPECT_GT(lines[0].size(), std::string("Failed to create file: ").size());
     EXPECT_TRUE(alerts.shown.empty()) << "the alert waits for the main loop";
-    EXPECT_EQ(scheduler.runQueuedTasks(), 1);
+    EXPECT_EQ(scheduler.runQueuedTasks(), 1u);
     EXPECT_EQ(steps(), (CallLog{"security.startAccessing " + target,
                                 "files.createFileAtomically " + target + "/Untitled.txt",
                                 "scheduler.postToMainQueue", "security.stopAccessing " + target,
@@ -74,14 +74,17 @@ TEST_F(NewTextFileTest, AFailedWriteLogsEndsAccessThenAlertsFromTheMainLoopAndRe
               "Please grant access to notes.txt in the Corvane+ menu bar app, then try again.");
 }
 
-TEST_F(NewTextFileTest, WithoutATargetTheFileAndTerminalActionsLogOneLineAndDoNothingElse) {
+TEST_F(NewTextFileTest,
+       WithoutATargetTheFileAndTerminalActionsLogOneLineAndAnUnknownActionIsRefused) {
     for (const char* selector : {"createNewTextFile:", "openTerminalHere:", "openITermHere:"}) {
         clearRecords();
         ASSERT_TRUE(finderSync->performAction(selector));
         EXPECT_EQ(log.str(), "Could not get target directory\n") << selector;
         EXPECT_EQ(calls, CallLog{}) << selector;
     }
-    EXPECT_EQ(scheduler.runQueuedTasks(), 0);
+    EXPECT_EQ(scheduler.runQueuedTasks(), 0u);
+    EXPECT_FALSE(finderSync->respondsToSelector("noSuchAction:") ||
+                 finderSync->performAction("noSuchAction:"));
 }
 
 } // namespace

@@ -96,12 +96,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RenameEngineTest, NothingIsTriedThatWouldLeaveItsFolder) {
     makeTree(root, {"sub/", "sub/a=a"});
-    const std::vector<FileURL> items{
-        FileURL::fromPath("relative"), FileURL::fromPath(root + "/sub/.."),
-        FileURL::fromPath(root + "/sub/."), FileURL::fromPath(root + "/sub/a")};
-    // A base name with a slash, an item named by its folder or its parent, a relative path.
-    EXPECT_EQ(RenameEngine(files, security).rename(items, "sub/x", 1, {}),
-              (BatchRenameOutcome{0, {".", "..", "a", "relative"}}));
+    // An item named by a relative path, by its folder or by its parent.
+    const std::vector<FileURL> items{FileURL::fromPath("relative"),
+                                     FileURL::fromPath(root + "/sub/.."),
+                                     FileURL::fromPath(root + "/sub/.")};
+    EXPECT_EQ(RenameEngine(files, security).rename(items, "B", 1, {}),
+              (BatchRenameOutcome{0, {".", "..", "relative"}}));
+    EXPECT_EQ(rename({"sub/a"}, "sub/x"), (BatchRenameOutcome{0, {"a"}})) << "a base name with /";
     EXPECT_EQ(callsStartingWith({"files."}), CallLog{});
     EXPECT_EQ(listTree(root), (std::vector<std::string>{"sub/", "sub/a=a"}));
 }
