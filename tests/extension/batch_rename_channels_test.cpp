@@ -2,7 +2,6 @@
 // execute requests that come back by notification or as a polled record.
 // A request and one execution on each channel are seen end to end.
 
-#include "extension/batchrename/execute_request.h"
 #include "tests/fakes/finder_sync_fixture.h"
 
 #include <gtest/gtest.h>
@@ -96,40 +95,19 @@ TEST_F(BatchRenameTest, AnExecuteNotificationReloadsThenRenamesInAccessAndPostsA
 
 TEST_F(BatchRenameTest, AMalformedOrForeignNotificationDoesNothingAtAll) {
     grantFolder("w", FileURL::fromPath(temp / "w"));
-    PlistDictionary malformed = request();
-    malformed.set("paths", PlistArray{temp / "w/a", PlistData{"b"}});
-    EXPECT_EQ(notifications.deliver({"Corvane.BatchRenameExecute", malformed}), 1u);
+    for (const auto& [key, value] : {std::pair{"paths", PlistValue(PlistArray{temp / "w/a", 1})},
+                                     {"paths", PlistValue(PlistArray{})},
+                                     {"baseName", PlistValue(PlistArray{"Photo"})}}) {
+        PlistDictionary malformed = request();
+        malformed.set(key, value);
+        EXPECT_EQ(notifications.deliver({"Corvane.BatchRenameExecute", malformed}), 1u);
+    }
     EXPECT_EQ(notifications.deliver({"Corvane.BatchRenameExecute", {}}), 1u);
     EXPECT_EQ(notifications.deliver({"Corvane.BatchRenameRequest", request()}), 0u);
     EXPECT_TRUE(untouched());
     EXPECT_TRUE(notifications.posted.empty());
     EXPECT_EQ(sharedValue(kResultKey), std::nullopt);
     EXPECT_EQ(callsStartingWith({"security."}), CallLog{}) << "nothing was loaded";
-}
-
-TEST(ExecuteRecordTick, TakesUpARecordOnceByItsStringIdAndOnlyWhenItIsValid) {
-    auto record = [](std::optional<PlistValue> id, const char* key = "", PlistValue value = {}) {
-        PlistDictionary fields{{"baseName", "P"}, {"paths", PlistArray{"/a"}}};
-        if (id)
-            fields.set("id", *id);
-        if (*key)
-            fields.set(key, std::move(value));
-        return fields;
-    };
-    const std::optional<ExecuteRequest> run = ExecuteRequest{"P", {"/a"}};
-    const std::tuple<std::optional<PlistDictionary>, std::optional<std::string>, TickDecision>
-        rows[] = {
-            {std::nullopt, "A", {}},
-            {record("A"), "B", {"A", run}},
-            {record("A"), "A", {}},
-            {record("A", "baseName", PlistArray{"P"}), std::nullopt, {"A", std::nullopt}},
-            {record("A", "paths", PlistArray{}), std::nullopt, {"A", std::nullopt}},
-            {record(std::nullopt, "paths", PlistArray{"/a", 1}), "B", {}},
-            {record(7), "B", {std::nullopt, run}}, // an id that is no string counts as none
-            {record(7, "paths", "/a"), "B", {}},
-        };
-    for (const auto& [stored, remembered, expected] : rows)
-        EXPECT_EQ(decideTick(stored, remembered), expected) << ::testing::PrintToString(stored);
 }
 
 TEST_F(BatchRenameTest, EachTickCarriesOutANewRecordAndRemovesItUnlessReplacedMeanwhile) {
@@ -153,14 +131,15 @@ TEST_F(BatchRenameTest, EachTickCarriesOutANewRecordAndRemovesItUnlessReplacedMe
     tick();
     EXPECT_TRUE(fs::exists(temp / "w/Later1"));
     EXPECT_EQ(sharedValue(kExecuteKey), std::nullopt);
-    // An incomplete record stays, its id remembered; one without an id
-    // leaves the remembered id alone.
+    // An incomplete record stays, its id remembered; one whose id is no
+    // string runs as one without an id, leaving the remembered id alone.
     const PlistValue incomplete = PlistDictionary{{"id", "C"}};
     shared().set(kExecuteKey, incomplete);
     tick();
     EXPECT_EQ(sharedValue(kExecuteKey), incomplete);
-    shared().set(kExecuteKey,
-                 PlistDictionary{{"baseName", "X"}, {"paths", PlistArray{temp / "w/x"}}});
+    shared().set(
+        kExecuteKey,
+        PlistDictionary{{"id", 7}, {"baseName", "X"}, {"paths", PlistArray{temp / "w/x"}}});
     tick();
     EXPECT_EQ(sharedValue(kExecuteKey), std::nullopt);
     EXPECT_EQ(finderSync->lastBatchRenameExecuteId(), "C");

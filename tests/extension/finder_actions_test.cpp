@@ -27,9 +27,7 @@ class FinderActionsTest : public fakes::FinderSyncFixture {
 
     /// Runs the action named `selector` with fresh records and only `apps` installed.
     void run(const char* selector, const std::vector<std::string>& apps = {}) {
-        for (const std::string& app :
-             {kSystemTerminal, kTerminal, kITerm, kITerm2, kVSCode, kInsiders})
-            files.exists[app] = std::ranges::count(apps, app) > 0;
+        installOnly(apps);
         clearRecords();
         ASSERT_TRUE(finderSync->performAction(selector));
     }
@@ -84,17 +82,17 @@ TEST_F(FinderActionsTest, VSCodeOpensTheSelectionElseTheTargetAndReportsEachFail
 
     EXPECT_EQ(notifications.posted.size(), 2u) << "an open is reported when it completes";
     EXPECT_EQ(workspace.completePendingOpens(), 2u);
-    std::vector<std::string> messages;
-    for (const Notification& posted : notifications.posted) {
-        EXPECT_EQ(posted.name, "Corvane.OpenInVSCode");
-        EXPECT_EQ(posted.userInfo.size(), 2u);
-        EXPECT_EQ(*posted.userInfo.find("isError"), PlistValue(true));
-        messages.push_back(posted.userInfo.find("message")->asString());
-    }
-    EXPECT_EQ(messages,
-              (std::vector<std::string>{"Visual Studio Code is not installed.",
-                                        "Select a file or folder in Finder to open in VS Code.",
-                                        "Failed to open in VS Code: It could not be started."}));
+    std::vector<PlistDictionary> records;
+    for (const Notification& posted : notifications.posted)
+        records.push_back(posted.name == "Corvane.OpenInVSCode" ? posted.userInfo
+                                                                : PlistDictionary{});
+    auto feedback = [](std::string text) {
+        return PlistDictionary{{"isError", true}, {"message", std::move(text)}};
+    };
+    EXPECT_EQ(records,
+              (std::vector{feedback("Visual Studio Code is not installed."),
+                           feedback("Select a file or folder in Finder to open in VS Code."),
+                           feedback("Failed to open in VS Code: It could not be started.")}));
     EXPECT_EQ(log.str(), "");
 }
 

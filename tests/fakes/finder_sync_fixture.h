@@ -64,6 +64,15 @@ class FinderSyncFixture : public ::testing::Test {
         shared().set(std::string(contract::kSecuredDirectoriesKey), bookmarks);
     }
 
+    /// Of the applications the extension looks for, only `apps` exist.
+    void installOnly(const std::vector<std::string>& apps) {
+        for (const char* app : {"/System/Applications/Utilities/Terminal.app",
+                                "/Applications/Utilities/Terminal.app", "/Applications/iTerm.app",
+                                "/Applications/iTerm 2.app", "/Applications/Visual Studio Code.app",
+                                "/Applications/Visual Studio Code - Insiders.app"})
+            files.exists[app] = std::ranges::count(apps, app) > 0;
+    }
+
     /// Writes "MenuOptions.plist" into the container as an XML property list.
     void writeOptionsFile(const PlistValue& root) {
         temp.writeFile("container/" + std::string(contract::kMenuOptionsFileName),
