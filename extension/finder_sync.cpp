@@ -1,9 +1,8 @@
 #include "extension/finder_sync.h"
 
 #include "extension/companion_contract.h"
-#include "extension/settings/secured_directories.h"
-
 #include "extension/menu/menu_builder.h"
+#include "extension/settings/secured_directories.h"
 #include "platform/finder_sync_controller.h"
 
 namespace corvane {

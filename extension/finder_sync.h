@@ -2,7 +2,7 @@
 
 #include "extension/batchrename/batch_rename_request.h"
 #include "extension/batchrename/rename_engine.h"
-#include "extension/companion_contract.h"
+#include "extension/companion_contract.h" // the names the object is known by, for its callers
 #include "extension/settings/menu_options.h"
 #include "extension/settings/menu_options_store.h"
 #include "platform/file_url.h"
