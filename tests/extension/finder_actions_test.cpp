@@ -1,6 +1,6 @@
-// Terminal launch, copy path and open in Visual Studio Code, through the
-// fakes. The programs that the application paths stand for, a failed start
-// and the hidden files toggle are seen end to end.
+// Terminal launch, copy path, open in Visual Studio Code and the hidden files
+// toggle, through the fakes. The programs that the application paths stand
+// for are seen end to end.
 
 #include "tests/fakes/finder_sync_fixture.h"
 
@@ -94,6 +94,14 @@ TEST_F(FinderActionsTest, VSCodeOpensTheSelectionElseTheTargetAndReportsEachFail
                            feedback("Select a file or folder in Finder to open in VS Code."),
                            feedback("Failed to open in VS Code: It could not be started.")}));
     EXPECT_EQ(log.str(), "");
+}
+
+TEST_F(FinderActionsTest, EachToggleSendsOneBareRequest) {
+    run("toggleHiddenFiles:");
+    run("toggleHiddenFiles:");
+    EXPECT_EQ(calls, CallLog{"notifications.post Corvane.HiddenFilesToggle"});
+    EXPECT_EQ(notifications.posted.size(), 2u);
+    EXPECT_EQ(notifications.posted[1].userInfo, PlistDictionary{});
 }
 
 } // namespace
