@@ -91,8 +91,9 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Album.2020", "0"},
                    "R1.2",
                    {"R1 (1).21=kept", "R1 (2).21=n", "R1.21=kept", "R1.22.2020/"}},
-        // A failure still uses up its number.
-        RenameCase{{"a=a", "c=c"}, {"a", "b", "c"}, "Base", {"Base1=a", "Base3=c"}, {"b"}}));
+        // A failure (an item gone, one listed twice) still uses up its number.
+        RenameCase{
+            {"a=a", "c=c"}, {"c", "a", "b", "a"}, "Base", {"Base1=a", "Base4=c"}, {"a", "b"}}));
 
 TEST_F(RenameEngineTest, NothingIsTriedThatWouldLeaveItsFolder) {
     makeTree(root, {"sub/", "sub/a=a"});
