@@ -1,7 +1,8 @@
 // Batch renames and the execute channel's poll timer on the real Linux
 // services:
-// - performBatchRename of 10,000 files in one folder, against the floor of
-//   the same existence tests and no-replace renames in the same order;
+// - an execute notification for 10,000 files in one folder (the two loads,
+//   the renames, the result posted and stored), against the floor of the
+//   same existence tests and no-replace renames in the same order;
 // - one idle tick (no execute record stored), against the floor of reading
 //   the settings file once, and the process's resident memory over 10,000
 //   idle ticks.
@@ -33,7 +34,7 @@ std::string renameFolder(bench::RealisticFinderSync& world, const benchmark::Sta
 }
 
 /// A fresh folder of `kFiles` empty files "IMG_<n>.jpg", listed in the
-/// folder's own order, as a selection comes.
+/// folder's own order, as the companion app sends them.
 std::vector<FileURL> makeFiles(const std::string& folder) {
     fs::remove_all(folder);
     fs::create_directories(folder);
@@ -70,20 +71,31 @@ double floorMilliseconds(const std::vector<FileURL>& items, const std::string& f
     return millisecondsSince(start);
 }
 
-// Each iteration renames one fresh folder with the engine and another with
-// the floor's bare calls, one right after the other, so that both see the
-// same load on the machine; the time shown is the engine's.
-void BM_PerformBatchRename(benchmark::State& state) {
+/// The execute notification that asks to rename `items` to "Photo<n>".
+Notification executeRequest(const std::vector<FileURL>& items) {
+    PlistArray paths;
+    for (const FileURL& item : items)
+        paths.push_back(item.path());
+    return {std::string(contract::kBatchRenameExecuteNotification),
+            {{"baseName", "Photo"}, {"paths", std::move(paths)}}};
+}
+
+// Each iteration renames one fresh folder through the execute notification
+// and another with the floor's bare calls, one right after the other, so
+// that both see the same load on the machine; the time shown is the
+// extension's.
+void BM_ExecuteBatchRename(benchmark::State& state) {
     bench::RealisticFinderSync world(bench::OptionsIn::SharedSettings);
     const std::string folder = renameFolder(world, state);
+    const PlistDictionary renamedAll{{"successCount", kFiles}, {"failures", PlistArray{}}};
     double engine = 0, floor = 0;
     for (auto _ : state) {
-        std::vector<FileURL> items = makeFiles(folder);
+        const Notification request = executeRequest(makeFiles(folder));
         const auto start = Clock::now();
-        BatchRenameOutcome outcome = world.finderSync().performBatchRename(items, "Photo", 1);
+        world.deliver(request);
         const double engineMs = millisecondsSince(start);
         const double floorMs = floorMilliseconds(makeFiles(folder), folder);
-        if (outcome.successCount != kFiles || floorMs < 0)
+        if (world.posted().empty() || world.posted().back().userInfo != renamedAll || floorMs < 0)
             state.SkipWithError("not every file was renamed");
         state.SetIterationTime(engineMs / 1000);
         engine += engineMs;
@@ -93,7 +105,7 @@ void BM_PerformBatchRename(benchmark::State& state) {
     state.counters["ratio"] = engine / floor;
 }
 
-BENCHMARK(BM_PerformBatchRename)
+BENCHMARK(BM_ExecuteBatchRename)
     ->Arg(0)
     ->Arg(1)
     ->Iterations(8)
@@ -111,7 +123,7 @@ void BM_IdleTick(benchmark::State& state) {
     for (auto _ : state) {
         auto start = Clock::now();
         for (int i = 0; i < kRound; ++i)
-            world.finderSync().checkPendingBatchRenameExecute();
+            world.tick();
         const double tickMs = millisecondsSince(start);
         start = Clock::now();
         for (int i = 0; i < kRound; ++i)
@@ -140,11 +152,11 @@ double residentKiB() {
 void BM_IdleTicksResidentMemory(benchmark::State& state) {
     bench::RealisticFinderSync world(bench::OptionsIn::SharedSettings);
     for (int i = 0; i < 1'000; ++i)
-        world.finderSync().checkPendingBatchRenameExecute();
+        world.tick();
     const double before = residentKiB();
     for (auto _ : state)
         for (int i = 0; i < 10'000; ++i)
-            world.finderSync().checkPendingBatchRenameExecute();
+            world.tick();
     const double after = residentKiB();
     state.counters["rssBefore_KiB"] = before;
     state.counters["rssAfter_KiB"] = after;

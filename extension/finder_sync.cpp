@@ -1,10 +1,9 @@
 #include "extension/finder_sync.h"
 
+#include "extension/companion_contract.h"
 #include "extension/menu/menu_builder.h"
+#include "extension/settings/secured_directories.h"
 #include "platform/finder_sync_controller.h"
-
-#include <algorithm>
-#include <array>
 
 namespace corvane {
 
@@ -16,7 +15,7 @@ FinderSync::FinderSync(FinderSyncServices services)
     loadSecuredURLs();
     loadMenuOptions();
     executeObserver_ = services_.notifications.addObserver(
-        std::string(batchRenameExecuteNotificationName()),
+        std::string(contract::kBatchRenameExecuteNotification),
         [this](const Notification& notification) { handleBatchRenameExecute(notification); });
     startBatchRenameExecuteTimer();
     services_.controller.setDirectoryURLs({FileURL::fromPath("/")});
@@ -30,39 +29,44 @@ FinderSync::~FinderSync() {
         services_.notifications.removeObserver(*executeObserver_);
 }
 
-std::span<const FinderSync::Action> FinderSync::actions() {
-    // Each action joins this table with its selector as it is built.
-    static constexpr Action table[] = {
-        {"createNewTextFile:", &FinderSync::createNewTextFile},
-        {"openTerminalHere:", &FinderSync::openTerminalHere},
-        {"openITermHere:", &FinderSync::openITermHere},
-        {"copyPath:", &FinderSync::copyPath},
-        {"batchRenameItems:", &FinderSync::batchRenameItems},
-        {"toggleHiddenFiles:", &FinderSync::toggleHiddenFiles},
-        {"openInVSCode:", &FinderSync::openInVSCode},
-    };
-    return table;
-}
-
 bool FinderSync::respondsToSelector(std::string_view selector) const {
-    return std::ranges::any_of(actions(),
-                               [selector](const Action& a) { return a.selector == selector; });
+    return commandForSelector(selector) != nullptr;
 }
 
 bool FinderSync::performAction(std::string_view selector) {
-    for (const Action& action : actions()) {
-        if (action.selector == selector) {
-            (this->*action.run)();
-            return true;
-        }
+    const MenuCommand* command = commandForSelector(selector);
+    if (!command)
+        return false;
+    switch (command->command) {
+    case Command::NewTextFile:
+        createNewTextFile();
+        break;
+    case Command::NewTerminalHere:
+        openTerminalHere();
+        break;
+    case Command::NewITermHere:
+        openITermHere();
+        break;
+    case Command::CopyPath:
+        copyPath();
+        break;
+    case Command::BatchRename:
+        batchRenameItems();
+        break;
+    case Command::ToggleHiddenFiles:
+        toggleHiddenFiles();
+        break;
+    case Command::OpenInVSCode:
+        openInVSCode();
+        break;
     }
-    return false;
+    return true;
 }
 
 void FinderSync::loadSecuredURLs() {
     // Old access ends first, whatever the load finds after.
     closeSecuredDirectories(securedURLs_, services_.security);
-    if (auto bookmarks = readSecuredBookmarks(services_.settings, appGroupId()))
+    if (auto bookmarks = readSecuredBookmarks(services_.settings, contract::kAppGroupId))
         securedURLs_ = openSecuredDirectories(*bookmarks, services_.security, services_.log);
 }
 
@@ -72,14 +76,6 @@ bool FinderSync::isInsideSecuredDirectory(std::string_view path) const {
 
 void FinderSync::loadMenuOptions() {
     menuOptions_ = menuOptionsStore_.load();
-}
-
-std::optional<MenuOptions> FinderSync::loadMenuOptionsFromFile() {
-    return menuOptionsStore_.loadFromFile();
-}
-
-std::optional<FileURL> FinderSync::menuOptionsFileURL() {
-    return menuOptionsStore_.fileURL();
 }
 
 } // namespace corvane

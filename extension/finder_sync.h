@@ -2,17 +2,13 @@
 
 #include "extension/batchrename/batch_rename_request.h"
 #include "extension/batchrename/rename_engine.h"
-#include "extension/companion_contract.h"
+#include "extension/companion_contract.h" // the names the object is known by, for its callers
 #include "extension/settings/menu_options.h"
 #include "extension/settings/menu_options_store.h"
-#include "extension/settings/secured_directories.h"
-#include "platform/alert.h"
 #include "platform/file_url.h"
 #include "platform/menu.h"
 #include "platform/notification_center.h"
-#include "platform/pasteboard.h"
 #include "platform/scheduler.h"
-#include "platform/workspace.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -21,19 +17,22 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace corvane {
 
+class AlertPresenter;
 class AppGroupContainers;
 struct ExecuteRequest;
 class FileManager;
 class FinderSyncController;
+class Pasteboard;
 class SecurityScope;
 class SettingsProvider;
 class SystemImages;
+struct TerminalApplication;
 class UUIDSource;
+class Workspace;
 
 /// The platform services the extension runs on, all owned by the host and
 /// outliving the `FinderSync` object.
@@ -70,43 +69,6 @@ class FinderSync {
     FinderSync(const FinderSync&) = delete;
     FinderSync& operator=(const FinderSync&) = delete;
 
-    // Properties, in declaration order. The names and keys are those shared
-    // with the companion app; the state changes only through the operations
-    // below.
-
-    /// The secured directories, each with its access open.
-    const std::vector<FileURL>& securedURLs() const { return securedURLs_; }
-    /// The App Group: the shared settings suite and the shared container.
-    std::string_view appGroupId() const { return contract::kAppGroupId; }
-    std::string_view menuOptionsKey() const { return contract::kMenuOptionsKey; }
-    std::string_view appRunningKey() const { return contract::kAppRunningKey; }
-    std::string_view batchRenameNotificationName() const {
-        return contract::kBatchRenameRequestNotification;
-    }
-    std::string_view batchRenameExecuteNotificationName() const {
-        return contract::kBatchRenameExecuteNotification;
-    }
-    std::string_view batchRenameResultNotificationName() const {
-        return contract::kBatchRenameResultNotification;
-    }
-    std::string_view hiddenFilesToggleNotificationName() const {
-        return contract::kHiddenFilesToggleNotification;
-    }
-    std::string_view openInVSCodeNotificationName() const {
-        return contract::kOpenInVSCodeNotification;
-    }
-    std::string_view batchRenameRequestKey() const { return contract::kBatchRenameRequestKey; }
-    std::string_view batchRenameExecuteKey() const { return contract::kBatchRenameExecuteKey; }
-    std::string_view batchRenameResultKey() const { return contract::kBatchRenameResultKey; }
-    /// The poll timer, or none while it is not scheduled.
-    const Timer* batchRenameExecuteTimer() const { return batchRenameExecuteTimer_.get(); }
-    /// The id of the last execute record taken up, or none.
-    const std::optional<std::string>& lastBatchRenameExecuteId() const {
-        return lastBatchRenameExecuteId_;
-    }
-    /// The menu options as the last `loadMenuOptions` left them.
-    const MenuOptions& menuOptions() const { return menuOptions_; }
-
     /// The context menu for a request of the file manager, or none while the
     /// companion app is not running. The menu kind does not change the menu.
     std::optional<Menu> menuForMenuKind(unsigned menuKind);
@@ -117,6 +79,18 @@ class FinderSync {
     /// Runs the action named by `selector`; false when there is no such action.
     bool performAction(std::string_view selector);
 
+    // The state the steps below leave, for reading.
+
+    /// The secured directories, each with its access open.
+    const std::vector<FileURL>& securedURLs() const { return securedURLs_; }
+    /// The menu options as the last load left them.
+    const MenuOptions& menuOptions() const { return menuOptions_; }
+    /// The id of the last execute record taken up, or none.
+    const std::optional<std::string>& lastBatchRenameExecuteId() const {
+        return lastBatchRenameExecuteId_;
+    }
+
+  private:
     // Secured directories.
     /// Ends the access of every listed folder, then lists afresh the granted
     /// folders of the companion app's bookmark map whose access starts.
@@ -124,25 +98,11 @@ class FinderSync {
     /// True when `path` lies inside one of `securedURLs()`, compared character
     /// by character.
     bool isInsideSecuredDirectory(std::string_view path) const;
-    /// Runs `operation` (which writes at `url`) inside security-scoped access
-    /// to `url` itself: access starts first when `url` lies inside a secured
-    /// directory and ends afterwards if it was granted. The operation runs
-    /// either way; its result is returned.
-    template <class Operation>
-    decltype(auto) withSecurityScopedAccess(const FileURL& url, Operation&& operation) {
-        ScopedSecurityAccess access(services_.security, url, isInsideSecuredDirectory(url.path()));
-        return std::forward<Operation>(operation)();
-    }
 
     // Menu options.
     /// Replaces `menuOptions()` from the options file, else the shared
     /// settings, else the defaults, and logs which source was used.
     void loadMenuOptions();
-    /// The options file's usable entries, or none.
-    std::optional<MenuOptions> loadMenuOptionsFromFile();
-    /// "MenuOptions.plist" in the App Group container, or none (logged) when
-    /// there is no container.
-    std::optional<FileURL> menuOptionsFileURL();
 
     // Context menu.
     /// The text of the disabled first item when the companion app's menu
@@ -179,14 +139,15 @@ class FinderSync {
     void launchTerminal(const FileURL& folder);
     /// Opens `folder` with iTerm2, not waiting for the outcome.
     void launchITerm(const FileURL& folder);
+    /// Opens `folder` with `terminal`, not waiting for the outcome.
+    void openInTerminal(const TerminalApplication& terminal, const FileURL& folder);
     /// Puts the selection's paths (else the targeted folder's) on the
     /// pasteboard, one per line; with neither the pasteboard is left alone.
     void copyPath();
     /// Opens the selection (else the targeted folder) in Visual Studio Code;
     /// every failure becomes a feedback record to the companion app.
     void openInVSCode();
-    /// Posts one error feedback record with `message` on
-    /// `openInVSCodeNotificationName()`.
+    /// Posts one error feedback record with `message` to the companion app.
     void postVSCodeFeedback(std::string_view message);
     /// Asks the companion app to show or hide hidden files.
     void toggleHiddenFiles();
@@ -207,8 +168,6 @@ class FinderSync {
     /// directories' access, as `securedURLs()` lists them now.
     BatchRenameOutcome performBatchRename(std::span<const FileURL> items, std::string_view baseName,
                                           std::int64_t startNumber);
-    /// `folder` with the first free of `name` and its numbered variants.
-    FileURL uniqueDestinationURL(const FileURL& folder, std::string_view name);
     /// Carries out an execute notification's request, then posts and stores
     /// the result; a malformed request is dropped silently.
     void handleBatchRenameExecute(const Notification& notification);
@@ -224,15 +183,9 @@ class FinderSync {
     /// suite; nothing when the suite cannot be opened.
     void writeBatchRenameResult(std::int64_t successCount,
                                 const std::vector<std::string>& failures);
-
-  private:
-    /// An action selector and the member that carries it out.
-    struct Action {
-        std::string_view selector;
-        void (FinderSync::*run)();
-    };
-    static std::span<const Action> actions();
-
+    /// Stores `record` under `key` in the shared settings suite; nothing when
+    /// the suite cannot be opened.
+    void storeRecord(std::string_view key, const PlistDictionary& record);
     /// Reloads the secured directories and the menu options, then renames
     /// the request's items.
     BatchRenameOutcome executeBatchRename(const ExecuteRequest& request);

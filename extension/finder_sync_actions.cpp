@@ -7,44 +7,41 @@
 #include "extension/actions/terminal_launch.h"
 #include "extension/companion_contract.h"
 #include "extension/finder_sync.h"
+#include "extension/settings/secured_directories.h"
+#include "platform/alert.h"
 #include "platform/file_manager.h"
 #include "platform/finder_sync_controller.h"
 #include "platform/free_name.h"
 #include "platform/log.h"
+#include "platform/pasteboard.h"
+#include "platform/workspace.h"
 
 namespace corvane {
 
 void FinderSync::createNewTextFile() {
-    std::optional<FileURL> target = services_.controller.targetedURL();
-    if (!target) {
-        logLine(services_.log, kNoTargetDirectoryLine);
-        return;
-    }
-    createTextFile(*target);
+    runWithTargetDirectory(&FinderSync::createTextFile);
 }
 
 void FinderSync::createTextFile(const FileURL& directory) {
     auto nameAt = [&](std::int64_t n) { return directory.appending(untitledFileName(n)); };
     auto exists = [this](const FileURL& url) { return services_.files.fileExists(url.path()); };
     const std::int64_t free = firstFreeNumber(nameAt, exists);
-    withSecurityScopedAccess(directory, [&] {
-        // Written with refusal to replace, so an item that takes the name
-        // between the look above and the write is never overwritten.
-        Expected<std::int64_t> written = takeFreeName(
-            nameAt, exists,
-            [this](const FileURL& url) { return services_.files.createFileAtomically(url, ""); },
-            free);
-        if (!written) {
-            logLine(services_.log,
-                    std::string(kCreateFileFailedLinePrefix) + written.error().description);
-            services_.scheduler.postToMainQueue(
-                [this, directory] { showPermissionAlert(directory); });
-            return;
-        }
-        const FileURL file = nameAt(*written);
-        logLine(services_.log, std::string(kCreatedFileLinePrefix) + file.path());
-        services_.workspace.selectFile(file.path(), directory.path());
-    });
+    ScopedSecurityAccess access(services_.security, directory,
+                                isInsideSecuredDirectory(directory.path()));
+    // Written with refusal to replace, so an item that takes the name between
+    // the look above and the write is never overwritten.
+    Expected<std::int64_t> written = takeFreeName(
+        nameAt, exists,
+        [this](const FileURL& url) { return services_.files.createFileAtomically(url, ""); }, free);
+    if (!written) {
+        logLine(services_.log,
+                std::string(kCreateFileFailedLinePrefix) + written.error().description);
+        services_.scheduler.postToMainQueue([this, directory] { showPermissionAlert(directory); });
+        return;
+    }
+    const FileURL file = nameAt(*written);
+    logLine(services_.log, std::string(kCreatedFileLinePrefix) + file.path());
+    services_.workspace.selectFile(file.path(), directory.path());
 }
 
 void FinderSync::showPermissionAlert(const FileURL& directory) {
@@ -69,18 +66,16 @@ void FinderSync::runWithTargetDirectory(Launcher launcher) {
 }
 
 void FinderSync::launchTerminal(const FileURL& folder) {
-    FileURL application =
-        chooseTerminalApplication(kTerminalApplication, [this](std::string_view path) {
-            return services_.files.fileExists(path);
-        });
-    services_.workspace.openURLs({folder}, application, nullptr);
+    openInTerminal(kTerminalApplication, folder);
 }
 
 void FinderSync::launchITerm(const FileURL& folder) {
-    FileURL application =
-        chooseTerminalApplication(kITermApplication, [this](std::string_view path) {
-            return services_.files.fileExists(path);
-        });
+    openInTerminal(kITermApplication, folder);
+}
+
+void FinderSync::openInTerminal(const TerminalApplication& terminal, const FileURL& folder) {
+    FileURL application = chooseTerminalApplication(
+        terminal, [this](std::string_view path) { return services_.files.fileExists(path); });
     services_.workspace.openURLs({folder}, application, nullptr);
 }
 
@@ -121,12 +116,12 @@ void FinderSync::openInVSCode() {
 }
 
 void FinderSync::postVSCodeFeedback(std::string_view message) {
-    services_.notifications.post(openInVSCodeNotificationName(),
+    services_.notifications.post(contract::kOpenInVSCodeNotification,
                                  contract::errorFeedbackRecord(std::string(message)));
 }
 
 void FinderSync::toggleHiddenFiles() {
-    services_.notifications.post(hiddenFilesToggleNotificationName(), {});
+    services_.notifications.post(contract::kHiddenFilesToggleNotification, {});
 }
 
 } // namespace corvane

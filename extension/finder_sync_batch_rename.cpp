@@ -3,6 +3,7 @@
 
 #include "extension/batchrename/batch_rename_result.h"
 #include "extension/batchrename/execute_request.h"
+#include "extension/companion_contract.h"
 #include "extension/finder_sync.h"
 #include "platform/finder_sync_controller.h"
 #include "platform/settings.h"
@@ -37,37 +38,27 @@ void FinderSync::batchRenameItems() {
     for (const FileURL& url : selected)
         paths.push_back(url.path());
     // The notification goes out before the record is stored.
-    services_.notifications.post(batchRenameNotificationName(), batchRenameRequestUserInfo(paths));
+    services_.notifications.post(contract::kBatchRenameRequestNotification,
+                                 batchRenameRequestUserInfo(paths));
     writeBatchRenameRequest(paths, BatchRenameRequestForm::Request, "");
 }
 
 void FinderSync::postBatchRenameError(std::string_view message) {
-    services_.notifications.post(batchRenameNotificationName(),
+    services_.notifications.post(contract::kBatchRenameRequestNotification,
                                  contract::errorFeedbackRecord(std::string(message)));
     writeBatchRenameRequest({}, BatchRenameRequestForm::Error, message);
 }
 
 void FinderSync::writeBatchRenameRequest(const std::vector<std::string>& paths,
                                          BatchRenameRequestForm form, std::string_view message) {
-    std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(appGroupId());
-    if (!suite)
-        return;
-    // A failed write leaves the companion app without a record, which it
-    // treats like a request that never came; there is no one else to tell.
-    (void)suite->setObject(
-        batchRenameRequestRecord(services_.uuids.makeUUIDString(), paths, form, message),
-        batchRenameRequestKey());
-    suite->synchronize();
+    storeRecord(contract::kBatchRenameRequestKey,
+                batchRenameRequestRecord(services_.uuids.makeUUIDString(), paths, form, message));
 }
 
 BatchRenameOutcome FinderSync::performBatchRename(std::span<const FileURL> items,
                                                   std::string_view baseName,
                                                   std::int64_t startNumber) {
     return renameEngine_.rename(items, baseName, startNumber, securedURLs_);
-}
-
-FileURL FinderSync::uniqueDestinationURL(const FileURL& folder, std::string_view name) {
-    return renameEngine_.uniqueDestinationURL(folder, name);
 }
 
 BatchRenameOutcome FinderSync::executeBatchRename(const ExecuteRequest& request) {
@@ -81,7 +72,7 @@ void FinderSync::handleBatchRenameExecute(const Notification& notification) {
     if (!request)
         return;
     BatchRenameOutcome outcome = executeBatchRename(*request);
-    services_.notifications.post(batchRenameResultNotificationName(),
+    services_.notifications.post(contract::kBatchRenameResultNotification,
                                  batchRenameResultUserInfo(outcome));
     writeBatchRenameResult(outcome.successCount, outcome.failures);
 }
@@ -96,10 +87,11 @@ void FinderSync::startBatchRenameExecuteTimer() {
 }
 
 void FinderSync::checkPendingBatchRenameExecute() {
-    std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(appGroupId());
+    std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(contract::kAppGroupId);
     if (!suite)
         return;
-    std::optional<PlistDictionary> record = suite->dictionaryForKey(batchRenameExecuteKey());
+    std::optional<PlistDictionary> record =
+        suite->dictionaryForKey(contract::kBatchRenameExecuteKey);
     TickDecision decision = decideTick(record, lastBatchRenameExecuteId_);
     if (decision.rememberId)
         lastBatchRenameExecuteId_ = std::move(decision.rememberId);
@@ -112,18 +104,24 @@ void FinderSync::checkPendingBatchRenameExecute() {
     // meanwhile stays for the next tick. A removal that fails leaves the
     // record; its remembered id keeps it from running again, and without an
     // id a second run finds its items gone and moves nothing.
-    (void)suite->removeObjectIfEqual(batchRenameExecuteKey(), *record);
+    (void)suite->removeObjectIfEqual(contract::kBatchRenameExecuteKey, *record);
     suite->synchronize();
 }
 
 void FinderSync::writeBatchRenameResult(std::int64_t successCount,
                                         const std::vector<std::string>& failures) {
-    std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(appGroupId());
+    storeRecord(contract::kBatchRenameResultKey,
+                batchRenameResultRecord(services_.uuids.makeUUIDString(),
+                                        BatchRenameOutcome{successCount, failures}));
+}
+
+void FinderSync::storeRecord(std::string_view key, const PlistDictionary& record) {
+    std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(contract::kAppGroupId);
     if (!suite)
         return;
-    (void)suite->setObject(batchRenameResultRecord(services_.uuids.makeUUIDString(),
-                                                   BatchRenameOutcome{successCount, failures}),
-                           batchRenameResultKey());
+    // A failed write leaves the companion app without the record, which it
+    // treats like one that never came; there is no one else to tell.
+    (void)suite->setObject(record, key);
     suite->synchronize();
 }
 

@@ -1,6 +1,7 @@
 // The context menu: whether one is shown, and what it holds.
 
 #include "extension/actions/terminal_launch.h"
+#include "extension/companion_contract.h"
 #include "extension/finder_sync.h"
 #include "extension/menu/menu_builder.h"
 #include "platform/app_group.h"
@@ -21,8 +22,8 @@ std::optional<Menu> FinderSync::menuForMenuKind(unsigned /*menuKind*/) {
     {
         // Only the running flag is read here; the loads below open the suite
         // afresh, so this snapshot is released before they run.
-        std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(appGroupId());
-        if (!suite || !suite->boolForKey(appRunningKey()))
+        std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(contract::kAppGroupId);
+        if (!suite || !suite->boolForKey(contract::kAppRunningKey))
             return std::nullopt;
     }
 
@@ -45,12 +46,13 @@ std::optional<Menu> FinderSync::menuForMenuKind(unsigned /*menuKind*/) {
 
 std::optional<std::string> FinderSync::settingsStatusMessage() {
     SettingsFacts facts;
-    if (std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(appGroupId())) {
-        std::optional<PlistDictionary> shared = suite->dictionaryForKey(menuOptionsKey());
+    if (std::unique_ptr<SettingsSuite> suite =
+            services_.settings.openSuite(contract::kAppGroupId)) {
+        std::optional<PlistDictionary> shared = suite->dictionaryForKey(contract::kMenuOptionsKey);
         facts.sharedOptionsPresent = shared && !shared->empty();
     }
-    facts.containerAvailable = services_.containers.containerURL(appGroupId()).has_value();
-    if (std::optional<FileURL> file = menuOptionsFileURL())
+    facts.containerAvailable = services_.containers.containerURL(contract::kAppGroupId).has_value();
+    if (std::optional<FileURL> file = menuOptionsStore_.fileURL())
         facts.optionsFileExists = services_.files.fileExists(file->path());
     return settingsStatusFor(facts);
 }

@@ -2,27 +2,35 @@
 
 #include "extension/companion_contract.h"
 
+#include <algorithm>
+
 namespace corvane {
 
 const std::array<MenuCommand, 7>& menuCommands() {
     static const std::array<MenuCommand, 7> commands{{
-        {contract::kNewTextFileOption, "New Text File", "createNewTextFile:", "doc.badge.plus",
-         ShowRule::UnlessSwitchedOff, EnabledRule::Always},
-        {contract::kNewTerminalHereOption, "New Terminal Here", "openTerminalHere:", "terminal",
+        {Command::NewTextFile, contract::kNewTextFileOption, "New Text File",
+         "createNewTextFile:", "doc.badge.plus", ShowRule::UnlessSwitchedOff, EnabledRule::Always},
+        {Command::NewTerminalHere, contract::kNewTerminalHereOption, "New Terminal Here",
+         "openTerminalHere:", "terminal", ShowRule::WhenSwitchedOn, EnabledRule::Always},
+        {Command::NewITermHere, contract::kNewITermHereOption, "New iTerm2 Window Here",
+         "openITermHere:", "terminal.fill", ShowRule::WhenSwitchedOn,
+         EnabledRule::WhenITermInstalled},
+        {Command::CopyPath, contract::kCopyPathOption, "Copy Path", "copyPath:", "doc.on.doc",
          ShowRule::WhenSwitchedOn, EnabledRule::Always},
-        {contract::kNewITermHereOption, "New iTerm2 Window Here", "openITermHere:", "terminal.fill",
-         ShowRule::WhenSwitchedOn, EnabledRule::WhenITermInstalled},
-        {contract::kCopyPathOption, "Copy Path", "copyPath:", "doc.on.doc",
-         ShowRule::WhenSwitchedOn, EnabledRule::Always},
-        {contract::kBatchRenameOption, "Batch Rename", "batchRenameItems:", "text.cursor",
-         ShowRule::WhenSwitchedOn, EnabledRule::Always},
-        {contract::kToggleHiddenFilesOption, "Show/Hide Hidden Files", "toggleHiddenFiles:", "eye",
-         ShowRule::WhenSwitchedOn, EnabledRule::Always},
-        {contract::kOpenInVSCodeOption, "Open in Visual Studio Code",
+        {Command::BatchRename, contract::kBatchRenameOption, "Batch Rename",
+         "batchRenameItems:", "text.cursor", ShowRule::WhenSwitchedOn, EnabledRule::Always},
+        {Command::ToggleHiddenFiles, contract::kToggleHiddenFilesOption, "Show/Hide Hidden Files",
+         "toggleHiddenFiles:", "eye", ShowRule::WhenSwitchedOn, EnabledRule::Always},
+        {Command::OpenInVSCode, contract::kOpenInVSCodeOption, "Open in Visual Studio Code",
          "openInVSCode:", "chevron.left.forwardslash.chevron.right", ShowRule::WhenSwitchedOn,
          EnabledRule::WhenVSCodeInstalled},
     }};
     return commands;
+}
+
+const MenuCommand* commandForSelector(std::string_view selector) {
+    auto it = std::ranges::find(menuCommands(), selector, &MenuCommand::action);
+    return it == menuCommands().end() ? nullptr : &*it;
 }
 
 MenuOptions defaultMenuOptions() {

@@ -26,8 +26,20 @@ enum class EnabledRule {
     WhenVSCodeInstalled,
 };
 
+/// The seven commands, each carried out by the action of the same name.
+enum class Command {
+    NewTextFile,
+    NewTerminalHere,
+    NewITermHere,
+    CopyPath,
+    BatchRename,
+    ToggleHiddenFiles,
+    OpenInVSCode,
+};
+
 /// One command of the context menu.
 struct MenuCommand {
+    Command command;
     std::string_view optionKey;
     std::string_view title;
     std::string_view action;
@@ -36,8 +48,12 @@ struct MenuCommand {
     EnabledRule enabled;
 };
 
-/// The seven commands, in menu order.
+/// The seven commands, in menu order: the one table of the action selectors.
 const std::array<MenuCommand, 7>& menuCommands();
+
+/// The command whose action selector is `selector` (such as
+/// "createNewTextFile:"), or none.
+const MenuCommand* commandForSelector(std::string_view selector);
 
 /// The built-in options: every command's key, in menu order, with the flag
 /// that shows the command as it shows when its key is absent ("newTextFile"

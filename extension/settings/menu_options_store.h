@@ -35,16 +35,15 @@ class MenuOptionsStore {
     /// need not exist); none, with a log line, when there is no container.
     std::optional<FileURL> fileURL() const;
 
-    /// The options of the file by the value rule; none when there is no
-    /// container, the file cannot be read as a dictionary, or no entry is
-    /// usable. Writes no log line of its own.
-    std::optional<MenuOptions> loadFromFile() const;
-
     /// The options of the first source that yields any, with the log lines
     /// that tell which source was used.
     MenuOptions load() const;
 
   private:
+    /// The options of the file by the value rule; none when there is no
+    /// container, the file cannot be read as a dictionary, or no entry is
+    /// usable. Writes no log line of its own.
+    std::optional<MenuOptions> loadFromFile() const;
     /// The shared entry by the value rule; empty when the suite or its
     /// dictionary is missing.
     MenuOptions loadFromSharedSettings() const;

@@ -1,12 +1,11 @@
-// "New Text File" on real temporary folders: the name, the empty file, the
-// log lines, the reveal, the access bracket and the alert.
+// "New Text File" on real temporary folders. The names one after another,
+// the reveal and the alert's text are seen end to end.
 
 #include "tests/fakes/finder_sync_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <set>
 
 namespace corvane {
 namespace {
@@ -17,122 +16,75 @@ using fakes::CallLog;
 /// The targets lie inside a secured folder, so each write runs in the access bracket.
 class NewTextFileTest : public fakes::FinderSyncFixture {
   protected:
-    void SetUp() override {
-        grantFolder("g", granted);
+    NewTextFileTest() {
+        grantFolder("g", temp.makeFolder("g"));
         makeFinderSync();
+    }
+    /// Chooses "New Text File" for `folder` inside the granted one.
+    void createIn(const std::string& folder) {
+        controller.targeted = FileURL::fromPath(temp / folder);
         clearRecords();
+        ASSERT_TRUE(finderSync->performAction("createNewTextFile:"));
     }
-
-    /// The names in `folder`, hidden ones (a left-behind temporary file) included.
-    static std::set<std::string> entries(const FileURL& folder) {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder.path()))
-            names.insert(entry.path().filename().string());
-        return names;
-    }
-
     /// What the action did, apart from asking for the target and testing names.
     CallLog steps() const {
         return callsStartingWith(
             {"security.", "files.createFileAtomically", "workspace.", "scheduler.", "alerts."});
     }
-
-    const FileURL granted = temp.makeFolder("granted");
 };
 
-TEST_F(NewTextFileTest, TakesTheFirstFreeNameAndRevealsTheEmptyFileWhileAccessIsOpen) {
-    struct Row {
-        std::vector<std::string> files, folders, danglingLinks;
-        std::string expected;
-    };
-    const Row rows[] = {
-        {{}, {}, {}, "Untitled.txt"},
-        {{"Untitled.txt", "Untitled 2.txt"}, {}, {}, "Untitled 1.txt"},
-        {{"Untitled 1.txt"}, {}, {}, "Untitled.txt"},
-        {{"untitled.txt", "Untitled"}, {"Untitled.txt"}, {}, "Untitled 1.txt"},
-        {{}, {"Untitled 1.txt"}, {"Untitled.txt"}, "Untitled 2.txt"},
-    };
-    int n = 0;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.expected + " in row " + std::to_string(n));
-        const FileURL folder = temp.makeFolder("granted/row" + std::to_string(n++));
-        for (const std::string& name : row.files)
-            temp.writeFile("granted/" + folder.lastPathComponent() + "/" + name, "keep");
-        for (const std::string& name : row.folders)
-            fs::create_directory(folder.appending(name).path());
-        for (const std::string& name : row.danglingLinks)
-            fs::create_symlink("gone", folder.appending(name).path());
-        std::set<std::string> expectedEntries = entries(folder);
-        expectedEntries.insert(row.expected);
-        controller.setTargetedURL(folder);
-        clearRecords();
+TEST_F(NewTextFileTest, TakesTheFirstFreeNameEvenOneTakenDuringTheWriteAndKeepsAccessOpen) {
+    // A folder counts as taken, another spelling does not; a gap is taken.
+    fs::create_directories(temp / "g/f/Untitled.txt");
+    for (const char* name : {"Untitled 2.txt", "untitled 1.txt", "Untitled 3.txt"})
+        temp.writeFile(std::string("g/f/") + name, "keep");
+    // Another process takes "Untitled 1.txt" after the look, before the write.
+    files.exists[temp / "g/f/Untitled 1.txt"] = false;
+    temp.writeFile("g/f/Untitled 1.txt", "theirs");
+    createIn("g/f");
 
-        finderSync->createNewTextFile();
-
-        const std::string path = folder.appending(row.expected).path();
-        EXPECT_EQ(entries(folder), expectedEntries) << "no temporary file, nothing replaced";
-        EXPECT_EQ(fs::file_size(path), 0u);
-        EXPECT_EQ(logLines(), std::vector<std::string>{"SUCCESS: Created file at " + path});
-        EXPECT_EQ(steps(), (CallLog{"security.startAccessing " + folder.path(),
-                                    "files.createFileAtomically " + path,
-                                    "workspace.selectFile " + path + " in " + folder.path(),
-                                    "security.stopAccessing " + folder.path()}));
-    }
-}
-
-TEST_F(NewTextFileTest, ANameTakenDuringTheWriteIsKeptAndTheNextFreeNameUsed) {
-    const FileURL folder = temp.makeFolder("race");
-    // The existence test misses an "Untitled.txt" that is there when the write comes.
-    temp.writeFile("race/Untitled.txt", "someone else's");
-    files.setExists(folder.appending("Untitled.txt").path(), false);
-    controller.setTargetedURL(folder);
-
-    finderSync->createNewTextFile();
-
-    const std::string taken = folder.appending("Untitled.txt").path();
-    const std::string created = folder.appending("Untitled 1.txt").path();
-    EXPECT_EQ(entries(folder), (std::set<std::string>{"Untitled.txt", "Untitled 1.txt"}));
-    EXPECT_EQ(fs::file_size(taken), 14u);
+    const std::string created = temp / "g/f/Untitled 4.txt", folder = temp / "g/f";
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 6) << "no temporary file";
     EXPECT_EQ(fs::file_size(created), 0u);
+    EXPECT_EQ(temp.readFile("g/f/Untitled 1.txt"), "theirs");
     EXPECT_EQ(logLines(), std::vector<std::string>{"SUCCESS: Created file at " + created});
-    EXPECT_EQ(scheduler.runQueuedTasks(), 0);
+    EXPECT_EQ(steps(), (CallLog{"security.startAccessing " + folder,
+                                "files.createFileAtomically " + temp / "g/f/Untitled 1.txt",
+                                "files.createFileAtomically " + created,
+                                "workspace.selectFile " + created + " in " + folder,
+                                "security.stopAccessing " + folder}));
 }
 
 TEST_F(NewTextFileTest, AFailedWriteLogsEndsAccessThenAlertsFromTheMainLoopAndRevealsNothing) {
     // A regular file as the target: no file can be made inside it, root or not.
-    temp.writeFile("granted/notes.txt", "x");
-    const FileURL target = granted.appending("notes.txt");
-    controller.setTargetedURL(target);
-
-    finderSync->createNewTextFile();
-
+    temp.writeFile("g/notes.txt", "x");
+    createIn("g/notes.txt");
+    const std::string target = temp / "g/notes.txt";
     std::vector<std::string> lines = logLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_TRUE(lines[0].starts_with("Failed to create file: ")) << lines[0];
     EXPECT_GT(lines[0].size(), std::string("Failed to create file: ").size());
-    EXPECT_TRUE(alerts.shown().empty()) << "the alert waits for the main loop";
-    EXPECT_EQ(scheduler.runQueuedTasks(), 1);
-    EXPECT_EQ(steps(),
-              (CallLog{"security.startAccessing " + target.path(),
-                       "files.createFileAtomically " + target.path() + "/Untitled.txt",
-                       "scheduler.postToMainQueue", "security.stopAccessing " + target.path(),
-                       "alerts.runModal Permission Required"}));
-    const Alert expected{"Permission Required",
-                         "Please grant access to notes.txt in the Corvane+ menu bar app, then "
-                         "try again.",
-                         AlertStyle::Warning,
-                         {"OK"}};
-    EXPECT_EQ(alerts.shown(), std::vector<Alert>{expected});
+    EXPECT_TRUE(alerts.shown.empty()) << "the alert waits for the main loop";
+    EXPECT_EQ(scheduler.runQueuedTasks(), 1u);
+    EXPECT_EQ(steps(), (CallLog{"security.startAccessing " + target,
+                                "files.createFileAtomically " + target + "/Untitled.txt",
+                                "scheduler.postToMainQueue", "security.stopAccessing " + target,
+                                "alerts.runModal Permission Required"}));
+    EXPECT_EQ(alerts.shown.at(0).informativeText,
+              "Please grant access to notes.txt in the Corvane+ menu bar app, then try again.");
 }
 
-TEST_F(NewTextFileTest, WithoutATargetTheFileAndTerminalActionsLogOneLineAndDoNothingElse) {
+TEST_F(NewTextFileTest,
+       WithoutATargetTheFileAndTerminalActionsLogOneLineAndAnUnknownActionIsRefused) {
     for (const char* selector : {"createNewTextFile:", "openTerminalHere:", "openITermHere:"}) {
         clearRecords();
         ASSERT_TRUE(finderSync->performAction(selector));
         EXPECT_EQ(log.str(), "Could not get target directory\n") << selector;
-        EXPECT_EQ(calls, std::vector<std::string>{"controller.targetedURL"}) << selector;
+        EXPECT_EQ(calls, CallLog{}) << selector;
     }
-    EXPECT_EQ(scheduler.runQueuedTasks(), 0);
+    EXPECT_EQ(scheduler.runQueuedTasks(), 0u);
+    EXPECT_FALSE(finderSync->respondsToSelector("noSuchAction:") ||
+                 finderSync->performAction("noSuchAction:"));
 }
 
 } // namespace

@@ -2,13 +2,24 @@
 
 // A test fixture that builds every service for a FinderSync object: fakes
 // recording into one call log, the real POSIX file manager on a temporary
-// folder, the real table of symbol images, and a string stream as the log.
+// folder, the real table of symbol images, the pasteboard's fallback file,
+// and a string stream as the log.
 
 #include "extension/companion_contract.h"
 #include "extension/finder_sync.h"
+#include "platform/linux/desktop_clipboard.h"
 #include "platform/linux/freedesktop_system_images.h"
 #include "platform/plist/plist_codec.h"
-#include "tests/fakes/fakes.h"
+#include "tests/fakes/fake_alert_presenter.h"
+#include "tests/fakes/fake_app_group_containers.h"
+#include "tests/fakes/fake_finder_sync_controller.h"
+#include "tests/fakes/fake_notification_center.h"
+#include "tests/fakes/fake_scheduler.h"
+#include "tests/fakes/fake_security_scope.h"
+#include "tests/fakes/fake_settings_provider.h"
+#include "tests/fakes/fake_uuid_source.h"
+#include "tests/fakes/fake_workspace.h"
+#include "tests/fakes/recording_file_manager.h"
 #include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -25,45 +36,47 @@ namespace corvane::fakes {
 
 class FinderSyncFixture : public ::testing::Test {
   protected:
-    FinderSyncFixture() { containers.setContainer(temp.makeFolder("container")); }
+    FinderSyncFixture() { containers.container = temp.makeFolder("container"); }
 
     /// Creates the object (running its start-up) and keeps it in `finderSync`.
-    FinderSync& makeFinderSync() {
+    void makeFinderSync() {
         finderSync = std::make_unique<FinderSync>(
             FinderSyncServices{controller, settings, containers, files, security, notifications,
                                scheduler, uuids, images, log, workspace, pasteboard, alerts});
-        return *finderSync;
     }
 
-    /// Stores `value` under `key` in the shared settings suite.
-    void setSharedValue(std::string key, PlistValue value) {
-        settings.store(contract::kAppGroupId).set(std::move(key), std::move(value));
-    }
-
+    /// What the shared settings suite stores.
+    PlistDictionary& shared() { return settings.store(contract::kAppGroupId); }
     /// The value under `key` in the shared settings suite, or none.
     std::optional<PlistValue> sharedValue(std::string_view key) {
-        const PlistValue* value = settings.store(contract::kAppGroupId).find(key);
+        const PlistValue* value = shared().find(key);
         return value ? std::optional(*value) : std::nullopt;
     }
 
-    /// Makes `folder` a granted folder: a bookmark that resolves to it, added
-    /// under `key` to the suite's bookmark map.
+    /// Adds `value` under `key` to the suite's bookmark map: by default a
+    /// bookmark that resolves to `folder` (reported stale when `stale`).
     void grantFolder(const std::string& key, const FileURL& folder, bool stale = false) {
-        security.addBookmark("bookmark:" + key, folder, stale);
-        addBookmarkValue(key, PlistData{"bookmark:" + key});
+        security.bookmarks.insert_or_assign(key, SecurityScope::Resolved{folder, stale});
+        addBookmark(key, PlistData{key});
+    }
+    void addBookmark(const std::string& key, PlistValue value) {
+        bookmarks.set(key, std::move(value));
+        shared().set(std::string(contract::kSecuredDirectoriesKey), bookmarks);
     }
 
-    /// Adds any value (a string, say) to the suite's bookmark map.
-    void addBookmarkValue(const std::string& key, PlistValue value) {
-        bookmarks.set(key, std::move(value));
-        setSharedValue(std::string(contract::kSecuredDirectoriesKey), bookmarks);
+    /// Of the applications the extension looks for, only `apps` exist.
+    void installOnly(const std::vector<std::string>& apps) {
+        for (const char* app : {"/System/Applications/Utilities/Terminal.app",
+                                "/Applications/Utilities/Terminal.app", "/Applications/iTerm.app",
+                                "/Applications/iTerm 2.app", "/Applications/Visual Studio Code.app",
+                                "/Applications/Visual Studio Code - Insiders.app"})
+            files.exists[app] = std::ranges::count(apps, app) > 0;
     }
 
     /// Writes "MenuOptions.plist" into the container as an XML property list.
     void writeOptionsFile(const PlistValue& root) {
-        auto bytes = plist::writeXml(root);
-        ASSERT_TRUE(bytes.has_value()) << bytes.error().description;
-        temp.writeFile("container/" + std::string(contract::kMenuOptionsFileName), *bytes);
+        temp.writeFile("container/" + std::string(contract::kMenuOptionsFileName),
+                       plist::writeXml(root).value());
     }
 
     std::vector<std::string> logLines() const {
@@ -77,30 +90,11 @@ class FinderSyncFixture : public ::testing::Test {
     /// The recorded calls that start with one of `prefixes`, in order.
     CallLog callsStartingWith(std::initializer_list<std::string_view> prefixes) const {
         CallLog picked;
-        std::ranges::copy_if(
-            calls, std::back_inserter(picked), [prefixes](const std::string& call) {
-                return std::ranges::any_of(prefixes,
-                                           [&](auto prefix) { return call.starts_with(prefix); });
-            });
+        std::ranges::copy_if(calls, std::back_inserter(picked), [&](const std::string& call) {
+            return std::ranges::any_of(prefixes,
+                                       [&](auto prefix) { return call.starts_with(prefix); });
+        });
         return picked;
-    }
-
-    /// The index of the first recorded call that starts with `prefix`, or the
-    /// number of calls when there is none.
-    std::ptrdiff_t firstCall(std::string_view prefix) const {
-        return std::ranges::find_if(
-                   calls, [prefix](const std::string& call) { return call.starts_with(prefix); }) -
-               calls.begin();
-    }
-
-    /// The user info of every notification posted, each checked to be named `name`.
-    std::vector<PlistDictionary> postedUserInfo(std::string_view name) const {
-        std::vector<PlistDictionary> infos;
-        for (const Notification& posted : notifications.posted()) {
-            EXPECT_EQ(posted.name, name);
-            infos.push_back(posted.userInfo);
-        }
-        return infos;
     }
 
     /// Forgets the log text and the recorded calls so far.
@@ -114,7 +108,7 @@ class FinderSyncFixture : public ::testing::Test {
     std::ostringstream log;
     FakeFinderSyncController controller{&calls};
     FakeSettingsProvider settings{&calls};
-    FakeAppGroupContainers containers{&calls};
+    FakeAppGroupContainers containers;
     RecordingFileManager files{&calls};
     FakeSecurityScope security{&calls};
     FakeNotificationCenter notifications{&calls};
@@ -122,7 +116,7 @@ class FinderSyncFixture : public ::testing::Test {
     FakeUUIDSource uuids;
     FreedesktopSystemImages images;
     FakeWorkspace workspace{&calls};
-    FakePasteboard pasteboard{&calls};
+    DesktopClipboard pasteboard{{DesktopClipboard::Mechanism::File, temp / "pasteboard"}};
     FakeAlertPresenter alerts{&calls};
     PlistDictionary bookmarks;
     std::unique_ptr<FinderSync> finderSync;
