@@ -33,16 +33,14 @@ GType providerTypes[1];
 
 } // namespace
 
-// Caja keeps the items it was given until the selection changes; when the
-// extension's menu may have changed, it is told to ask again.
+// Caja may keep the items it was given; when the extension's menu may
+// have changed, it is told to ask again.
 extern "C" void caja_module_initialize(GTypeModule* module) {
-    const GTypeInfo info = providerTypeInfo([](gpointer provider) {
-        caja_menu_provider_emit_items_updated_signal(CAJA_MENU_PROVIDER(provider));
-    });
-    providerTypes[0] = g_type_module_register_type(module, G_TYPE_OBJECT, "CorvaneCajaMenuProvider",
-                                                   &info, GTypeFlags(0));
-    const GInterfaceInfo menuProvider{initMenuProvider, nullptr, nullptr};
-    g_type_module_add_interface(module, providerTypes[0], CAJA_TYPE_MENU_PROVIDER, &menuProvider);
+    providerTypes[0] = registerProviderType(
+        module, "CorvaneCajaMenuProvider", CAJA_TYPE_MENU_PROVIDER, initMenuProvider,
+        [](gpointer provider) {
+            caja_menu_provider_emit_items_updated_signal(CAJA_MENU_PROVIDER(provider));
+        });
 }
 
 extern "C" void caja_module_list_types(const GType** types, int* count) {

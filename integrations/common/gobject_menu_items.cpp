@@ -85,6 +85,17 @@ GTypeInfo providerTypeInfo(void (*itemsChanged)(gpointer provider)) {
     return info;
 }
 
+GType registerProviderType(GTypeModule* module, const char* name, GType menuProvider,
+                           GInterfaceInitFunc initMenuProvider,
+                           void (*itemsChanged)(gpointer provider)) {
+    const GTypeInfo info = providerTypeInfo(itemsChanged);
+    const GType type =
+        g_type_module_register_type(module, G_TYPE_OBJECT, name, &info, GTypeFlags(0));
+    const GInterfaceInfo implementation{initMenuProvider, nullptr, nullptr};
+    g_type_module_add_interface(module, type, menuProvider, &implementation);
+    return type;
+}
+
 GList* selectionItems(gpointer provider, GList* files, const ItemStyle& style) {
     try {
         std::vector<std::optional<std::string>> paths;

@@ -23,6 +23,13 @@ struct ProviderObject {
 /// adds the menu provider interface.
 GTypeInfo providerTypeInfo(void (*itemsChanged)(gpointer provider));
 
+/// Registers with `module` (GNOME Files', Nemo's or Caja's) the provider type
+/// named `name`, which implements `menuProvider` through `initMenuProvider`
+/// and calls `itemsChanged` as `providerTypeInfo` does.
+GType registerProviderType(GTypeModule* module, const char* name, GType menuProvider,
+                           GInterfaceInitFunc initMenuProvider,
+                           void (*itemsChanged)(gpointer provider));
+
 /// Makes a file manager's item; `label` is null for a separator.
 using NewMenuItem = GObject* (*)(const char* name, const char* label);
 /// A file manager's file-info object's location (a new reference, or null).

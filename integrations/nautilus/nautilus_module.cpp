@@ -35,14 +35,11 @@ GType providerTypes[1];
 // GNOME Files asks on every selection change and keeps the items until the
 // next; when the extension's menu may have changed, it is told to ask again.
 extern "C" void nautilus_module_initialize(GTypeModule* module) {
-    const GTypeInfo info = providerTypeInfo([](gpointer provider) {
-        nautilus_menu_provider_emit_items_updated_signal(NAUTILUS_MENU_PROVIDER(provider));
-    });
-    providerTypes[0] = g_type_module_register_type(module, G_TYPE_OBJECT, "CorvaneMenuProvider",
-                                                   &info, GTypeFlags(0));
-    const GInterfaceInfo menuProvider{initMenuProvider, nullptr, nullptr};
-    g_type_module_add_interface(module, providerTypes[0], NAUTILUS_TYPE_MENU_PROVIDER,
-                                &menuProvider);
+    providerTypes[0] = registerProviderType(
+        module, "CorvaneMenuProvider", NAUTILUS_TYPE_MENU_PROVIDER, initMenuProvider,
+        [](gpointer provider) {
+            nautilus_menu_provider_emit_items_updated_signal(NAUTILUS_MENU_PROVIDER(provider));
+        });
 }
 
 extern "C" void nautilus_module_list_types(const GType** types, int* count) {

@@ -34,16 +34,14 @@ GType providerTypes[1];
 
 } // namespace
 
-// Nemo keeps the items it was given until the selection changes; when the
-// extension's menu may have changed, it is told to ask again.
+// Nemo may keep the items it was given; when the extension's menu may
+// have changed, it is told to ask again.
 extern "C" void nemo_module_initialize(GTypeModule* module) {
-    const GTypeInfo info = providerTypeInfo([](gpointer provider) {
-        nemo_menu_provider_emit_items_updated_signal(NEMO_MENU_PROVIDER(provider));
-    });
-    providerTypes[0] = g_type_module_register_type(module, G_TYPE_OBJECT, "CorvaneNemoMenuProvider",
-                                                   &info, GTypeFlags(0));
-    const GInterfaceInfo menuProvider{initMenuProvider, nullptr, nullptr};
-    g_type_module_add_interface(module, providerTypes[0], NEMO_TYPE_MENU_PROVIDER, &menuProvider);
+    providerTypes[0] = registerProviderType(
+        module, "CorvaneNemoMenuProvider", NEMO_TYPE_MENU_PROVIDER, initMenuProvider,
+        [](gpointer provider) {
+            nemo_menu_provider_emit_items_updated_signal(NEMO_MENU_PROVIDER(provider));
+        });
 }
 
 extern "C" void nemo_module_list_types(const GType** types, int* count) {
