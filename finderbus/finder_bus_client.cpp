@@ -6,10 +6,12 @@ namespace corvane::finderbus {
 
 namespace {
 
+constexpr char kTimedOut[] = "the extension did not answer in time";
+
 /// A failed call as one readable line: the D-Bus error name and its text.
 std::string describeCallError(const GError* error) {
     if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT))
-        return "the extension did not answer in time";
+        return kTimedOut;
     if (!g_dbus_error_is_remote_error(error))
         return error->message;
     GError* copy = g_error_copy(error);
@@ -39,18 +41,66 @@ void onActionReply(GObject* source, GAsyncResult* result, gpointer data) {
     g_free(selector);
 }
 
+GDBusCallFlags callFlags(FinderBusClient::Activation activation) {
+    return activation == FinderBusClient::Activation::Never ? G_DBUS_CALL_FLAGS_NO_AUTO_START
+                                                            : G_DBUS_CALL_FLAGS_NONE;
+}
+
 } // namespace
 
+/// The state of the back-off after a timeout, shared with the probe in
+/// flight, which may outlive the client.
+struct FinderBusClient::Probe {
+    GCancellable* cancellable = g_cancellable_new();
+    bool inFlight = false;
+    void (*answering)(gpointer data) = nullptr;
+    gpointer data = nullptr;
+    ~Probe() { g_object_unref(cancellable); }
+
+    static void onReply(GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<std::shared_ptr<Probe>> probe(static_cast<std::shared_ptr<Probe>*>(data));
+        GError* error = nullptr;
+        GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+        if (reply != nullptr)
+            g_variant_unref(reply);
+        // Cancelled: the client is gone, and so is whoever it would tell.
+        const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+        if (error != nullptr)
+            g_error_free(error);
+        if (cancelled)
+            return;
+        (*probe)->inFlight = false;
+        if (reply != nullptr && (*probe)->answering != nullptr)
+            (*probe)->answering((*probe)->data);
+    }
+};
+
 FinderBusClient::FinderBusClient(GDBusConnection* bus, int timeoutMs, Activation activation)
-    : bus_(G_DBUS_CONNECTION(g_object_ref(bus))), timeoutMs_(timeoutMs), activation_(activation) {}
+    : bus_(G_DBUS_CONNECTION(g_object_ref(bus))), timeoutMs_(timeoutMs), activation_(activation),
+      probe_(std::make_shared<Probe>()) {}
 
 FinderBusClient::~FinderBusClient() {
+    g_cancellable_cancel(probe_->cancellable);
     g_object_unref(bus_);
 }
 
+void FinderBusClient::onAnsweringAgain(void (*answering)(gpointer data), gpointer data) {
+    probe_->answering = answering;
+    probe_->data = data;
+}
+
 Result<std::optional<Menu>> FinderBusClient::menu(unsigned kind, const RequestContext& context) {
+    if (probe_->inFlight)
+        return std::unexpected("the extension has not answered since a request timed out");
     Result<GVariant*> reply =
         call(kGetMenu, encodeMenuRequest({kind, context}), kMenuReplyType, timeoutMs_);
+    if (!reply && reply.error() == kTimedOut) {
+        probe_->inFlight = true;
+        g_dbus_connection_call(bus_, kBusName, kObjectPath, kInterface, kGetMenu,
+                               encodeMenuRequest({kind, context}), nullptr, callFlags(activation_),
+                               G_MAXINT, probe_->cancellable, Probe::onReply,
+                               new std::shared_ptr<Probe>(probe_));
+    }
     if (!reply)
         return std::unexpected(reply.error());
     Result<std::optional<Menu>> menu = decodeMenuReply(*reply);
@@ -76,10 +126,9 @@ void FinderBusClient::performLater(const std::string& selector, const RequestCon
         g_warning("%s not sent: %s", selector.c_str(), request.error().c_str());
         return;
     }
-    g_dbus_connection_call(
-        bus_, kBusName, kObjectPath, kInterface, kPerformAction, *request, G_VARIANT_TYPE_UNIT,
-        activation_ == Activation::Never ? G_DBUS_CALL_FLAGS_NO_AUTO_START : G_DBUS_CALL_FLAGS_NONE,
-        G_MAXINT, nullptr, onActionReply, g_strdup(selector.c_str()));
+    g_dbus_connection_call(bus_, kBusName, kObjectPath, kInterface, kPerformAction, *request,
+                           G_VARIANT_TYPE_UNIT, callFlags(activation_), G_MAXINT, nullptr,
+                           onActionReply, g_strdup(selector.c_str()));
 }
 
 Result<GVariant*> FinderBusClient::call(const char* method, GVariant* parameters,
@@ -87,8 +136,7 @@ Result<GVariant*> FinderBusClient::call(const char* method, GVariant* parameters
     GError* error = nullptr;
     GVariant* reply = g_dbus_connection_call_sync(
         bus_, kBusName, kObjectPath, kInterface, method, parameters, G_VARIANT_TYPE(replyType),
-        activation_ == Activation::Never ? G_DBUS_CALL_FLAGS_NO_AUTO_START : G_DBUS_CALL_FLAGS_NONE,
-        timeoutMs, nullptr, &error);
+        callFlags(activation_), timeoutMs, nullptr, &error);
     if (reply == nullptr) {
         std::string reason = describeCallError(error);
         g_error_free(error);

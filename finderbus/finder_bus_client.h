@@ -5,10 +5,20 @@
 
 #include "finderbus/finder_bus.h"
 
+#include <memory>
+
 namespace corvane::finderbus {
 
 /// Asks the extension process for menus and delivers actions over one bus
 /// connection. One thread uses it.
+///
+/// A stuck extension costs the caller one timeout, not one per menu: after a
+/// menu request times out, `menu` fails at once while the same request, sent
+/// again without a timeout, probes the process. Its reply (any reply, an
+/// error included) ends that. The probe is a menu request and not a Ping
+/// because GDBus answers Ping from its own thread even while the extension's
+/// main loop is stuck. The reply arrives on the thread-default main context
+/// of the thread that asked for the menu.
 class FinderBusClient {
   public:
     /// Whether a call may start the extension by D-Bus activation.
@@ -21,9 +31,14 @@ class FinderBusClient {
     FinderBusClient(const FinderBusClient&) = delete;
     FinderBusClient& operator=(const FinderBusClient&) = delete;
 
+    /// Has `answering(data)` called when a probe finds the extension
+    /// answering again, so a file manager that keeps its items can ask again.
+    void onAnsweringAgain(void (*answering)(gpointer data), gpointer data);
+
     /// The extension's menu of `kind` for `context`; none when it shows none.
     /// Fails with a readable reason when there is no answer in time, no
-    /// process owns the name, or the extension answers with an error.
+    /// process owns the name, the extension answers with an error, or an
+    /// earlier request timed out and no probe has been answered since.
     Result<std::optional<Menu>> menu(unsigned kind, const RequestContext& context);
     /// Delivers `selector` with `context` and waits until it has run.
     Result<void> perform(const std::string& selector, const RequestContext& context);
@@ -36,9 +51,13 @@ class FinderBusClient {
     Result<GVariant*> call(const char* method, GVariant* parameters, const char* replyType,
                            int timeoutMs);
 
+    struct Probe;
+
     GDBusConnection* bus_;
     int timeoutMs_;
     Activation activation_;
+    /// Shared with the probe in flight, which may outlive the client.
+    std::shared_ptr<Probe> probe_;
 };
 
 /// The name of a menu entry's item in a file manager. File managers keep

@@ -8,8 +8,10 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   dbus-daemon libglib2.0-bin python3
   clang-16 libclang-rt-16-dev clang-format git
-  libnautilus-extension-dev
-  nautilus xvfb xdotool imagemagick
+  libnautilus-extension-dev libnemo-extension-dev libcaja-extension-dev libthunarx-3-dev
+  libkf5kio-dev extra-cmake-modules
+  nautilus nemo caja thunar dolphin xvfb xdotool imagemagick
+  at-spi2-core python3-pyatspi
   xclip wl-clipboard
   libgtkmm-4.0-dev libadwaita-1-dev
   at-spi2-core python3-pyatspi dconf-service dconf-cli desktop-file-utils appstream

@@ -37,8 +37,6 @@ TEST_F(CompanionEndToEnd, RenamesFromTheFileManagerAndShowsHiddenFiles) {
     const std::string folder = dir.makeFolder("folder").path();
     for (const char* name : {"a.txt", "b.txt", "c.txt", ".hidden"})
         dir.writeFile(std::string("folder/") + name, name);
-    const std::string modules = dir.makeFolder("modules").path();
-    fs::copy_file(CORVANE_NAUTILUS_MODULE, modules + "/libcorvane-nautilus.so");
 
     // GSettings through dconf and accessibility, each on this test's own bus.
     env.erase("GSETTINGS_BACKEND");
@@ -71,8 +69,9 @@ TEST_F(CompanionEndToEnd, RenamesFromTheFileManagerAndShowsHiddenFiles) {
 
     const std::string files = "org.gnome.Nautilus";
     const std::size_t startupLines = extension->lines().size();
-    auto nautilus = startWithFolderMounted(modules, CORVANE_NAUTILUS_EXTENSION_DIR,
-                                           {"nautilus", "--new-window", folder}, env);
+    TempDir scratch;
+    auto nautilus = startWithModuleInPlace(CORVANE_NAUTILUS_MODULE, CORVANE_NAUTILUS_EXTENSION_DIR,
+                                           {"nautilus", "--new-window", folder}, env, scratch);
     ASSERT_TRUE(waitUntil([&] { return !desktop.windows(files).empty(); }, 30s, 50ms))
         << nautilus->output(Stream::Stderr) << screenshot();
     ASSERT_TRUE(waitUntil([&] { return extension->lines().size() > startupLines; }, 20s))

@@ -61,20 +61,23 @@ bool canMountPrivately(const Environment& env) {
     return runCommand({"unshare", "--mount", "true"}, env).exitStatus == 0;
 }
 
-std::unique_ptr<Process> startWithFolderMounted(const std::string& folder,
-                                                const std::string& mountPoint,
+std::unique_ptr<Process> startWithModuleInPlace(const std::string& module,
+                                                const std::string& folder,
                                                 const std::vector<std::string>& argv,
-                                                const Environment& env) {
-    std::vector<std::string> command{"unshare",
-                                     "--mount",
-                                     "--propagation",
-                                     "private",
-                                     "--",
-                                     "sh",
-                                     "-c",
-                                     "mount --bind \"$0\" \"$1\" && shift && exec \"$@\"",
-                                     folder,
-                                     mountPoint};
+                                                const Environment& env, const TempDir& scratch) {
+    namespace fs = std::filesystem;
+    fs::path existing = folder;
+    while (!fs::is_directory(existing))
+        existing = existing.parent_path();
+    const fs::path layer = scratch / "layer",
+                   copy = layer / fs::path(folder).lexically_relative(existing);
+    fs::create_directories(copy);
+    fs::copy_file(module, copy / fs::path(module).filename());
+    const char* overlay =
+        "mount -t overlay -o lowerdir=\"$0\":\"$1\" overlay \"$1\" && shift && exec \"$@\"";
+    std::vector<std::string> command{"unshare", "--mount", "--propagation=private",
+                                     "sh",      "-c",      overlay};
+    command.insert(command.end(), {layer, existing});
     command.insert(command.end(), argv.begin(), argv.end());
     return std::make_unique<Process>(std::move(command), env);
 }

@@ -49,12 +49,13 @@ class DesktopSession {
 /// True when this process may make a private mount namespace (root only).
 bool canMountPrivately(const Environment& env);
 
-/// Starts `argv` in a private mount namespace in which `folder` is
-/// bind-mounted over `mountPoint`, so a program that reads modules only from
-/// its own folder reads ours, and nothing changes outside the namespace.
-std::unique_ptr<Process> startWithFolderMounted(const std::string& folder,
-                                                const std::string& mountPoint,
+/// Starts `argv` in a private mount namespace in which the file `module` is
+/// one of the files of `folder`, as if installed there (a read-only overlay
+/// on the nearest folder that exists), so a file manager that reads modules
+/// only from its own folder loads it; nothing changes outside the namespace.
+std::unique_ptr<Process> startWithModuleInPlace(const std::string& module,
+                                                const std::string& folder,
                                                 const std::vector<std::string>& argv,
-                                                const Environment& env);
+                                                const Environment& env, const TempDir& scratch);
 
 } // namespace corvane::testing
