@@ -1,7 +1,7 @@
 #pragma once
 
 // The file managers' settings where they keep them: GSettings (dconf on a
-// desktop) and xfconf, over the session bus.
+// desktop), xfconf over the session bus, and Dolphin's view properties.
 
 #include "companion/model/hidden_files_settings.h"
 

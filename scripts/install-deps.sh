@@ -14,7 +14,7 @@ packages=(
   at-spi2-core python3-pyatspi
   xclip wl-clipboard
   libgtkmm-4.0-dev libadwaita-1-dev
-  at-spi2-core python3-pyatspi dconf-service dconf-cli desktop-file-utils appstream
+  dconf-service dconf-cli desktop-file-utils appstream
   debhelper dpkg-dev lintian mmdebstrap
 )
 

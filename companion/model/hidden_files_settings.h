@@ -19,6 +19,10 @@ enum class SettingStore {
     GSettings,
     /// A boolean property of an xfconf channel (`location` is the channel).
     Xfconf,
+    /// A boolean of Dolphin's view properties for every folder (`location`
+    /// is the group of its `.directory` file); running Dolphins are switched
+    /// through their actions on the session bus.
+    DolphinViewProperties,
 };
 
 /// One file manager's hidden-files setting.
