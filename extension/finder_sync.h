@@ -209,6 +209,8 @@ class FinderSync {
     RenameEngine renameEngine_;
     std::optional<NotificationCenter::ObserverId> executeObserver_;
     std::vector<FileURL> securedURLs_;
+    /// The inside rule over `securedURLs_`, made at each load.
+    SecuredFolderRule securedRule_;
     std::unique_ptr<Timer> batchRenameExecuteTimer_;
     std::optional<std::string> lastBatchRenameExecuteId_;
     /// An execute record carried out whose removal failed: it is not carried

@@ -74,7 +74,7 @@ void FinderSync::writeBatchRenameRequest(const std::vector<std::string>& paths,
 BatchRenameOutcome FinderSync::performBatchRename(std::span<const FileURL> items,
                                                   std::string_view baseName,
                                                   std::int64_t startNumber) {
-    return renameEngine_.rename(items, baseName, startNumber, securedURLs_);
+    return renameEngine_.rename(items, baseName, startNumber, securedRule_);
 }
 
 BatchRenameOutcome FinderSync::executeBatchRename(const ExecuteRequest& request) {
