@@ -68,10 +68,11 @@ void FinderSync::loadSecuredURLs() {
     closeSecuredDirectories(securedURLs_, services_.security);
     if (auto bookmarks = readSecuredBookmarks(services_.settings, contract::kAppGroupId))
         securedURLs_ = openSecuredDirectories(*bookmarks, services_.security, services_.log);
+    securedRule_ = SecuredFolderRule(securedURLs_);
 }
 
 bool FinderSync::isInsideSecuredDirectory(std::string_view path) const {
-    return isInsideAnyDirectory(securedURLs_, path);
+    return securedRule_.isInside(path);
 }
 
 void FinderSync::loadMenuOptions() {

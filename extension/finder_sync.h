@@ -5,6 +5,7 @@
 #include "extension/companion_contract.h" // the names the object is known by, for its callers
 #include "extension/settings/menu_options.h"
 #include "extension/settings/menu_options_store.h"
+#include "platform/error.h"
 #include "platform/file_url.h"
 #include "platform/menu.h"
 #include "platform/notification_center.h"
@@ -17,6 +18,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace corvane {
@@ -161,7 +163,10 @@ class FinderSync {
     /// it as an error record.
     void postBatchRenameError(std::string_view message);
     /// Stores the request record, with a fresh id, in the shared settings
-    /// suite; nothing when the suite cannot be opened.
+    /// suite; nothing when the suite cannot be opened. When it cannot be
+    /// stored, the previous record is removed, so the companion app never
+    /// takes an older request for this one; when that fails too, the error
+    /// feedback record tells it the request did not arrive.
     void writeBatchRenameRequest(const std::vector<std::string>& paths, BatchRenameRequestForm form,
                                  std::string_view message);
     /// Renames `items` (see `RenameEngine::rename`) inside the secured
@@ -180,12 +185,21 @@ class FinderSync {
     /// meanwhile.
     void checkPendingBatchRenameExecute();
     /// Stores the result record, with a fresh id, in the shared settings
-    /// suite; nothing when the suite cannot be opened.
-    void writeBatchRenameResult(std::int64_t successCount,
-                                const std::vector<std::string>& failures);
+    /// suite; nothing when the suite cannot be opened. A failed write is
+    /// logged and returned.
+    Expected<void> writeBatchRenameResult(std::int64_t successCount,
+                                          const std::vector<std::string>& failures);
     /// Stores `record` under `key` in the shared settings suite; nothing when
     /// the suite cannot be opened.
-    void storeRecord(std::string_view key, const PlistDictionary& record);
+    Expected<void> storeRecord(std::string_view key, const PlistDictionary& record);
+    /// `task`, made to do nothing once this object is gone: for work that
+    /// runs later, from the main queue or a completion handler.
+    template <class Task> auto whileAlive(Task task) {
+        return [alive = std::weak_ptr<void>(lifetime_), task = std::move(task)](auto&&... args) {
+            if (!alive.expired())
+                task(std::forward<decltype(args)>(args)...);
+        };
+    }
     /// Reloads the secured directories and the menu options, then renames
     /// the request's items.
     BatchRenameOutcome executeBatchRename(const ExecuteRequest& request);
@@ -195,9 +209,16 @@ class FinderSync {
     RenameEngine renameEngine_;
     std::optional<NotificationCenter::ObserverId> executeObserver_;
     std::vector<FileURL> securedURLs_;
+    /// The inside rule over `securedURLs_`, made at each load.
+    SecuredFolderRule securedRule_;
     std::unique_ptr<Timer> batchRenameExecuteTimer_;
     std::optional<std::string> lastBatchRenameExecuteId_;
+    /// An execute record carried out whose removal failed: it is not carried
+    /// out again while it stays stored, only its removal is tried again.
+    std::optional<PlistDictionary> unremovedExecuteRecord_;
     MenuOptions menuOptions_;
+    /// Expires with the object; see `whileAlive`.
+    std::shared_ptr<void> lifetime_ = std::make_shared<int>(0);
 };
 
 } // namespace corvane

@@ -36,7 +36,8 @@ void FinderSync::createTextFile(const FileURL& directory) {
     if (!written) {
         logLine(services_.log,
                 std::string(kCreateFileFailedLinePrefix) + written.error().description);
-        services_.scheduler.postToMainQueue([this, directory] { showPermissionAlert(directory); });
+        services_.scheduler.postToMainQueue(
+            whileAlive([this, directory] { showPermissionAlert(directory); }));
         return;
     }
     const FileURL file = nameAt(*written);
@@ -109,10 +110,11 @@ void FinderSync::openInVSCode() {
         }
         items.push_back(*target);
     }
-    services_.workspace.openURLs(items, *application, [this](Expected<void> opened) {
-        if (!opened)
-            postVSCodeFeedback(std::string(kVSCodeOpenFailedPrefix) + opened.error().description);
-    });
+    services_.workspace.openURLs(items, *application, whileAlive([this](Expected<void> opened) {
+                                     if (!opened)
+                                         postVSCodeFeedback(std::string(kVSCodeOpenFailedPrefix) +
+                                                            opened.error().description);
+                                 }));
 }
 
 void FinderSync::postVSCodeFeedback(std::string_view message) {

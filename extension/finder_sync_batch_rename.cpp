@@ -6,6 +6,7 @@
 #include "extension/companion_contract.h"
 #include "extension/finder_sync.h"
 #include "platform/finder_sync_controller.h"
+#include "platform/log.h"
 #include "platform/settings.h"
 #include "platform/uuid.h"
 
@@ -51,14 +52,29 @@ void FinderSync::postBatchRenameError(std::string_view message) {
 
 void FinderSync::writeBatchRenameRequest(const std::vector<std::string>& paths,
                                          BatchRenameRequestForm form, std::string_view message) {
-    storeRecord(contract::kBatchRenameRequestKey,
-                batchRenameRequestRecord(services_.uuids.makeUUIDString(), paths, form, message));
+    Expected<void> stored = storeRecord(
+        contract::kBatchRenameRequestKey,
+        batchRenameRequestRecord(services_.uuids.makeUUIDString(), paths, form, message));
+    if (stored)
+        return;
+    // A path that is not UTF-8 cannot be a property-list string; a held lock
+    // or a full disk stops every write. The previous record must not stand
+    // for this request.
+    logLine(services_.log, std::string(kRequestNotStoredLinePrefix) + stored.error().description);
+    std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(contract::kAppGroupId);
+    if (suite && suite->removeObject(contract::kBatchRenameRequestKey))
+        return;
+    // An error form has told the companion app already.
+    if (form == BatchRenameRequestForm::Request)
+        services_.notifications.post(
+            contract::kBatchRenameRequestNotification,
+            contract::errorFeedbackRecord(std::string(kRequestNotStoredMessage)));
 }
 
 BatchRenameOutcome FinderSync::performBatchRename(std::span<const FileURL> items,
                                                   std::string_view baseName,
                                                   std::int64_t startNumber) {
-    return renameEngine_.rename(items, baseName, startNumber, securedURLs_);
+    return renameEngine_.rename(items, baseName, startNumber, securedRule_);
 }
 
 BatchRenameOutcome FinderSync::executeBatchRename(const ExecuteRequest& request) {
@@ -74,7 +90,8 @@ void FinderSync::handleBatchRenameExecute(const Notification& notification) {
     BatchRenameOutcome outcome = executeBatchRename(*request);
     services_.notifications.post(contract::kBatchRenameResultNotification,
                                  batchRenameResultUserInfo(outcome));
-    writeBatchRenameResult(outcome.successCount, outcome.failures);
+    // The notification has told the companion app already.
+    (void)writeBatchRenameResult(outcome.successCount, outcome.failures);
 }
 
 void FinderSync::startBatchRenameExecuteTimer() {
@@ -92,6 +109,15 @@ void FinderSync::checkPendingBatchRenameExecute() {
         return;
     std::optional<PlistDictionary> record =
         suite->dictionaryForKey(contract::kBatchRenameExecuteKey);
+    if (unremovedExecuteRecord_) {
+        // Carried out already: only its removal is still to do.
+        if (record && PlistValue(*record) == PlistValue(*unremovedExecuteRecord_)) {
+            if (suite->removeObjectIfEqual(contract::kBatchRenameExecuteKey, *record))
+                unremovedExecuteRecord_.reset();
+            return;
+        }
+        unremovedExecuteRecord_.reset();
+    }
     TickDecision decision = decideTick(record, lastBatchRenameExecuteId_);
     if (decision.rememberId)
         lastBatchRenameExecuteId_ = std::move(decision.rememberId);
@@ -99,30 +125,38 @@ void FinderSync::checkPendingBatchRenameExecute() {
         return;
 
     BatchRenameOutcome outcome = executeBatchRename(*decision.execute);
-    writeBatchRenameResult(outcome.successCount, outcome.failures);
+    // The renames are done either way: without its result record the
+    // companion app learns the outcome from the result notification instead.
+    if (!writeBatchRenameResult(outcome.successCount, outcome.failures))
+        services_.notifications.post(contract::kBatchRenameResultNotification,
+                                     batchRenameResultUserInfo(outcome));
     // Only the record carried out goes: one the companion app stored
-    // meanwhile stays for the next tick. A removal that fails leaves the
-    // record; its remembered id keeps it from running again, and without an
-    // id a second run finds its items gone and moves nothing.
-    (void)suite->removeObjectIfEqual(contract::kBatchRenameExecuteKey, *record);
+    // meanwhile stays for the next tick. One that cannot be removed is never
+    // carried out twice: later ticks only try to remove it.
+    if (!suite->removeObjectIfEqual(contract::kBatchRenameExecuteKey, *record))
+        unremovedExecuteRecord_ = std::move(record);
     suite->synchronize();
 }
 
-void FinderSync::writeBatchRenameResult(std::int64_t successCount,
-                                        const std::vector<std::string>& failures) {
-    storeRecord(contract::kBatchRenameResultKey,
-                batchRenameResultRecord(services_.uuids.makeUUIDString(),
-                                        BatchRenameOutcome{successCount, failures}));
+Expected<void> FinderSync::writeBatchRenameResult(std::int64_t successCount,
+                                                  const std::vector<std::string>& failures) {
+    Expected<void> stored =
+        storeRecord(contract::kBatchRenameResultKey,
+                    batchRenameResultRecord(services_.uuids.makeUUIDString(),
+                                            BatchRenameOutcome{successCount, failures}));
+    if (!stored)
+        logLine(services_.log,
+                std::string(kResultNotStoredLinePrefix) + stored.error().description);
+    return stored;
 }
 
-void FinderSync::storeRecord(std::string_view key, const PlistDictionary& record) {
+Expected<void> FinderSync::storeRecord(std::string_view key, const PlistDictionary& record) {
     std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(contract::kAppGroupId);
     if (!suite)
-        return;
-    // A failed write leaves the companion app without the record, which it
-    // treats like one that never came; there is no one else to tell.
-    (void)suite->setObject(record, key);
+        return {};
+    Expected<void> stored = suite->setObject(record, key);
     suite->synchronize();
+    return stored;
 }
 
 } // namespace corvane

@@ -1,6 +1,8 @@
 #include "platform/plist_value.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 
 namespace corvane {
 
@@ -54,6 +56,24 @@ std::optional<bool> PlistValue::flagValue() const {
 
 bool PlistDictionary::operator==(const PlistDictionary& other) const {
     return entries_ == other.entries_;
+}
+
+namespace {
+
+bool identical(double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+} // namespace
+
+bool PlistDate::operator==(const PlistDate& other) const {
+    return identical(secondsSinceReferenceDate, other.secondsSinceReferenceDate);
+}
+
+bool PlistValue::operator==(const PlistValue& other) const {
+    if (isReal() && other.isReal())
+        return identical(asReal(), other.asReal());
+    return storage_ == other.storage_;
 }
 
 } // namespace corvane

@@ -21,7 +21,8 @@ struct PlistData {
 /// A <date> value: seconds since 2001-01-01T00:00:00Z, the property-list epoch.
 struct PlistDate {
     double secondsSinceReferenceDate = 0;
-    bool operator==(const PlistDate&) const = default;
+    /// Identical seconds, as stored (see `PlistValue::operator==`).
+    bool operator==(const PlistDate& other) const;
 };
 
 using PlistArray = std::vector<PlistValue>;
@@ -120,7 +121,10 @@ class PlistValue {
 
     const Storage& storage() const { return storage_; }
 
-    bool operator==(const PlistValue& other) const { return storage_ == other.storage_; }
+    /// Equal when stored alike: reals (and dates) compare by their bits, so
+    /// a NaN equals the same NaN and 0.0 differs from -0.0. Two values read
+    /// from the same stored bytes are always equal.
+    bool operator==(const PlistValue& other) const;
 
   private:
     Storage storage_;

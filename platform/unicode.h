@@ -3,14 +3,35 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvane {
 
-/// True when `text` begins with `prefix`, compared as user-perceived
-/// characters (extended grapheme clusters): each character of `prefix` must be
-/// canonically equivalent to the character of `text` at the same position.
-/// Case-sensitive. When either string is not valid UTF-8 the two are compared
-/// as bytes.
+/// A text taken as user-perceived characters (extended grapheme clusters),
+/// each in its canonical composition: worked out once, so that one text can
+/// be compared with many others.
+class CharacterText {
+  public:
+    explicit CharacterText(std::string_view text);
+
+    /// True when this text begins with `prefix`: each character of `prefix`
+    /// canonically equivalent to the character of this text at the same
+    /// position. Case-sensitive. When either text is not valid UTF-8 the two
+    /// are compared as bytes.
+    bool beginsWith(const CharacterText& prefix) const;
+
+  private:
+    /// The characters of an ASCII text, which are not kept ahead.
+    std::vector<std::string> asciiCharacters() const;
+
+    std::string bytes_;
+    bool ascii_;
+    bool valid_;
+    /// Composed characters; kept for valid text that is not ASCII.
+    std::vector<std::string> characters_;
+};
+
+/// `CharacterText(text).beginsWith(CharacterText(prefix))`.
 bool hasCharacterPrefix(std::string_view text, std::string_view prefix);
 
 /// The length in bytes of the well-formed UTF-8 sequence that starts `text`;

@@ -12,6 +12,14 @@ namespace corvane {
 inline constexpr std::string_view kTooFewItemsForBatchRename =
     "Select at least two items in Finder to use Batch Rename.";
 
+/// Logged, with the error's description, when a request cannot be stored.
+inline constexpr std::string_view kRequestNotStoredLinePrefix =
+    "Failed to store batch rename request: ";
+/// The error feedback record's message when a request could neither be
+/// stored nor its predecessor removed.
+inline constexpr std::string_view kRequestNotStoredMessage =
+    "The selection could not be handed to Corvane+. Please try again.";
+
 /// Which form a batch-rename request takes.
 enum class BatchRenameRequestForm {
     /// The selected paths, for the companion app's rename dialog.

@@ -7,6 +7,10 @@
 
 namespace corvane {
 
+/// Logged, with the error's description, when a result cannot be stored.
+inline constexpr std::string_view kResultNotStoredLinePrefix =
+    "Failed to store batch rename result: ";
+
 /// The result notification's user info: { "successCount", "failures" }.
 PlistDictionary batchRenameResultUserInfo(const BatchRenameOutcome& outcome);
 

@@ -63,7 +63,7 @@ RenameEngine::RenameEngine(FileManager& files, SecurityScope& security)
 
 BatchRenameOutcome RenameEngine::rename(std::span<const FileURL> items, std::string_view baseName,
                                         std::int64_t startNumber,
-                                        const std::vector<FileURL>& securedURLs) {
+                                        const SecuredFolderRule& secured) {
     BatchRenameOutcome outcome;
     std::int64_t counter = startNumber;
     for (const FileURL& item : sortedForRenaming(items)) {
@@ -80,8 +80,7 @@ BatchRenameOutcome RenameEngine::rename(std::span<const FileURL> items, std::str
         auto nameAt = [&](std::int64_t n) { return folder.appending(numberedVariant(target, n)); };
         auto exists = [this](const FileURL& url) { return files_.fileExists(url.path()); };
         const std::int64_t free = firstFreeNumber(nameAt, exists);
-        ScopedSecurityAccess access(security_, item,
-                                    isInsideAnyDirectory(securedURLs, item.path()));
+        ScopedSecurityAccess access(security_, item, secured.isInside(item.path()));
         // A move never replaces: a name another process takes after the look
         // above sends the item on to the next free variant.
         auto move = [&](const FileURL& to) { return files_.moveItem(item, to); };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "extension/settings/secured_directories.h"
 #include "platform/file_url.h"
 
 #include <cstdint>
@@ -58,7 +59,7 @@ class RenameEngine {
     /// a plain file name (a base name with "/") stays where it is and is
     /// listed as a failure. An empty list touches nothing.
     BatchRenameOutcome rename(std::span<const FileURL> items, std::string_view baseName,
-                              std::int64_t startNumber, const std::vector<FileURL>& securedURLs);
+                              std::int64_t startNumber, const SecuredFolderRule& secured);
 
     /// `folder` with the first of `name` and its numbered variants at which
     /// nothing exists.

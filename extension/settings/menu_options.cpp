@@ -28,7 +28,7 @@ MenuOptions menuOptionsFromDictionary(const PlistDictionary& source) {
     MenuOptions options;
     for (const auto& [key, value] : source) {
         if (std::optional<bool> flag = value.flagValue())
-            options.set(key, *flag);
+            options.appendNew(key, *flag);
     }
     return options;
 }

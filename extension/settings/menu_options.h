@@ -22,6 +22,12 @@ class MenuOptions {
     /// The flag stored under `key`, or none when the key is absent.
     std::optional<bool> find(std::string_view key) const;
     void set(std::string key, bool enabled);
+    /// Appends without looking for the key, for a caller that knows it is
+    /// new: a dictionary's keys are, and looking each up would make reading
+    /// a large one quadratic.
+    void appendNew(std::string key, bool enabled) {
+        entries_.emplace_back(std::move(key), enabled);
+    }
 
     bool empty() const { return entries_.empty(); }
     std::size_t size() const { return entries_.size(); }

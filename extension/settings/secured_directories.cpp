@@ -62,10 +62,18 @@ void closeSecuredDirectories(std::vector<FileURL>& directories, SecurityScope& s
     directories.clear();
 }
 
-bool isInsideAnyDirectory(const std::vector<FileURL>& directories, std::string_view path) {
-    return std::ranges::any_of(directories, [path](const FileURL& directory) {
-        return hasCharacterPrefix(path, directory.path());
-    });
+SecuredFolderRule::SecuredFolderRule(const std::vector<FileURL>& folders) {
+    folders_.reserve(folders.size());
+    for (const FileURL& folder : folders)
+        folders_.emplace_back(folder.path());
+}
+
+bool SecuredFolderRule::isInside(std::string_view path) const {
+    if (folders_.empty())
+        return false;
+    const CharacterText text(path);
+    return std::ranges::any_of(
+        folders_, [&](const CharacterText& folder) { return text.beginsWith(folder); });
 }
 
 ScopedSecurityAccess::ScopedSecurityAccess(SecurityScope& security, FileURL url, bool inside)

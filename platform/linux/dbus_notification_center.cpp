@@ -5,9 +5,12 @@
 #include <gio/gio.h>
 #include <giomm/dbusconnection.h>
 
+#include <algorithm>
+#include <deque>
 #include <map>
-#include <mutex>
+#include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace corvane {
@@ -21,12 +24,26 @@ struct DBusNotificationCenter::State {
     };
 
     Glib::RefPtr<Gio::DBus::Connection> connection;
+    std::ostream* diagnostics = nullptr;
     guint subscription = 0;
-    std::mutex mutex;
     std::map<ObserverId, Observer> observers;
     ObserverId nextId = 1;
+    std::deque<Notification> waiting;
+    // Where the signals arrive: the thread-default context of the builder.
+    GMainContext* context = nullptr;
+    GSource* delivery = nullptr; // delivers `waiting`; null while none wait
+    bool dropping = false;
 
-    void deliver(GVariant* parameters) {
+    ~State() {
+        if (delivery) {
+            g_source_destroy(delivery);
+            g_source_unref(delivery);
+        }
+        g_main_context_unref(context);
+    }
+
+    /// Decodes a received signal and queues it for delivery.
+    void receive(GVariant* parameters) {
         // (s a{sv}) from us; other senders may send (s) or (s, any dictionary).
         if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE_TUPLE) ||
             g_variant_n_children(parameters) < 1)
@@ -42,25 +59,63 @@ struct DBusNotificationCenter::State {
             if (converted && converted->isDictionary())
                 notification.userInfo = std::move(converted->asDictionary());
         }
+        if (!std::ranges::any_of(observers, [&](const auto& entry) {
+                return entry.second.name.empty() || entry.second.name == notification.name;
+            }))
+            return;
+        if (waiting.size() >= kMaxWaiting) {
+            if (!dropping && diagnostics)
+                *diagnostics << "Dropping notifications: more than " << kMaxWaiting
+                             << " are waiting to be handled" << std::endl;
+            dropping = true;
+            return;
+        }
+        waiting.push_back(std::move(notification));
+        if (!delivery) {
+            delivery = g_idle_source_new();
+            g_source_set_priority(delivery, G_PRIORITY_DEFAULT_IDLE);
+            g_source_set_callback(delivery, deliverNext, new std::weak_ptr<State>(self),
+                                  deleteWeakState);
+            g_source_attach(delivery, context);
+        }
+    }
 
+    std::weak_ptr<State> self;
+
+    static void deleteWeakState(gpointer data) { delete static_cast<std::weak_ptr<State>*>(data); }
+
+    /// Delivers the oldest waiting notification; the source stays while more wait.
+    static gboolean deliverNext(gpointer data) {
+        std::shared_ptr<State> state = static_cast<std::weak_ptr<State>*>(data)->lock();
+        if (!state)
+            return G_SOURCE_REMOVE;
+        try {
+            Notification notification = std::move(state->waiting.front());
+            state->waiting.pop_front();
+            state->deliver(notification);
+        } catch (...) {
+            // Nothing may escape into the main loop.
+        }
+        if (!state->waiting.empty())
+            return G_SOURCE_CONTINUE;
+        g_source_unref(std::exchange(state->delivery, nullptr));
+        state->dropping = false;
+        return G_SOURCE_REMOVE;
+    }
+
+    void deliver(const Notification& notification) {
         // A snapshot, so handlers may add and remove observers; each one is
         // looked up again right before its call.
         std::vector<ObserverId> ids;
-        {
-            std::lock_guard lock(mutex);
-            for (const auto& [id, observer] : observers)
-                if (observer.name.empty() || observer.name == notification.name)
-                    ids.push_back(id);
-        }
+        for (const auto& [id, observer] : observers)
+            if (observer.name.empty() || observer.name == notification.name)
+                ids.push_back(id);
         for (ObserverId id : ids) {
-            std::shared_ptr<Handler> handler;
-            {
-                std::lock_guard lock(mutex);
-                auto it = observers.find(id);
-                if (it == observers.end())
-                    continue;
-                handler = it->second.handler;
-            }
+            auto it = observers.find(id);
+            if (it == observers.end())
+                continue;
+            // Held here, so a handler that removes itself outlives its call.
+            std::shared_ptr<Handler> handler = it->second.handler;
             try {
                 (*handler)(notification);
             } catch (...) {
@@ -70,8 +125,12 @@ struct DBusNotificationCenter::State {
     }
 };
 
-DBusNotificationCenter::DBusNotificationCenter(Glib::RefPtr<Gio::DBus::Connection> connection)
+DBusNotificationCenter::DBusNotificationCenter(Glib::RefPtr<Gio::DBus::Connection> connection,
+                                               std::ostream& diagnostics)
     : state_(std::make_shared<State>()) {
+    state_->self = state_;
+    state_->diagnostics = &diagnostics;
+    state_->context = g_main_context_ref_thread_default();
     state_->connection = std::move(connection);
     if (!state_->connection)
         return;
@@ -79,7 +138,7 @@ DBusNotificationCenter::DBusNotificationCenter(Glib::RefPtr<Gio::DBus::Connectio
     auto onSignal = +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
                         GVariant* parameters, gpointer data) {
         try {
-            (*static_cast<StateRef*>(data))->deliver(parameters);
+            (*static_cast<StateRef*>(data))->receive(parameters);
         } catch (...) {
             // Nothing may escape into GDBus.
         }
@@ -92,10 +151,8 @@ DBusNotificationCenter::DBusNotificationCenter(Glib::RefPtr<Gio::DBus::Connectio
 }
 
 DBusNotificationCenter::~DBusNotificationCenter() {
-    {
-        std::lock_guard lock(state_->mutex);
-        state_->observers.clear();
-    }
+    state_->observers.clear();
+    state_->waiting.clear();
     if (state_->subscription)
         g_dbus_connection_signal_unsubscribe(state_->connection->gobj(), state_->subscription);
     // GDBus may free the subscription's reference to the state only later,
@@ -121,7 +178,6 @@ void DBusNotificationCenter::post(std::string_view name, const PlistDictionary& 
 
 NotificationCenter::ObserverId DBusNotificationCenter::addObserver(std::string name,
                                                                    Handler handler) {
-    std::lock_guard lock(state_->mutex);
     ObserverId id = state_->nextId++;
     state_->observers.emplace(
         id, State::Observer{std::move(name), std::make_shared<Handler>(std::move(handler))});
@@ -129,7 +185,6 @@ NotificationCenter::ObserverId DBusNotificationCenter::addObserver(std::string n
 }
 
 void DBusNotificationCenter::removeObserver(ObserverId id) {
-    std::lock_guard lock(state_->mutex);
     state_->observers.erase(id);
 }
 

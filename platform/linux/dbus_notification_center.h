@@ -5,6 +5,8 @@
 
 #include <glibmm/refptr.h>
 
+#include <cstddef>
+#include <iosfwd>
 #include <memory>
 #include <string_view>
 
@@ -21,18 +23,30 @@ namespace corvane {
 /// so every connection of the bus that matches it receives it, this one
 /// included. Observers match the signal from any sender and are called from
 /// the main context that was current on the thread that built the center.
+/// Observers are added and removed on that thread too: the observer table
+/// takes no locks.
 ///
 /// User info travels as `plistToVariant` maps it, and is read back with
 /// `plistFromVariant` (platform/linux/gvariant_plist.h).
+///
+/// Any program on the bus may send notifications, as many as it likes. A
+/// received notification waits in a queue, and the main loop delivers one
+/// per turn, at idle priority, so method calls and timers on the same loop
+/// are served between deliveries however many arrive. At most
+/// `kMaxWaiting` wait; beyond that, notifications are dropped, and one line
+/// on `diagnostics` says so for each burst.
 class DBusNotificationCenter final : public NotificationCenter {
   public:
     static constexpr std::string_view kInterface = "Brenvo.Corvane.DistributedNotifications";
     static constexpr std::string_view kObjectPath = "/Brenvo/Corvane/DistributedNotifications";
     static constexpr std::string_view kSignalName = "Notification";
 
+    static constexpr std::size_t kMaxWaiting = 256;
+
     /// Subscribes to the signal on `connection`. Build it on the thread
     /// whose main loop shall run the observers.
-    explicit DBusNotificationCenter(Glib::RefPtr<Gio::DBus::Connection> connection);
+    DBusNotificationCenter(Glib::RefPtr<Gio::DBus::Connection> connection,
+                           std::ostream& diagnostics);
     ~DBusNotificationCenter() override;
 
     DBusNotificationCenter(const DBusNotificationCenter&) = delete;

@@ -31,7 +31,7 @@ struct LinuxPlatform::Impl {
     Impl(Glib::RefPtr<Gio::DBus::Connection> connection, std::ostream& diagnostics,
          LinuxPlatformConfig config)
         : applications(std::move(config.applications)), containers(std::move(config.containerRoot)),
-          notifications(connection), workspace(connection, applications, scheduler),
+          notifications(connection, diagnostics), workspace(connection, applications, scheduler),
           pasteboard(std::move(config.clipboard)), alerts(connection, diagnostics) {}
 
     DesktopApplications applications;

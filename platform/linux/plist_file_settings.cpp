@@ -5,11 +5,15 @@
 #include "platform/linux/posix_io.h"
 #include "platform/plist/plist_codec.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <ctime>
 #include <dirent.h>
+#include <expected>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <thread>
 #include <unistd.h>
 
 namespace corvane {
@@ -43,6 +47,25 @@ Expected<void> keepUnreadableFile(const std::string& path) {
     return {};
 }
 
+/// Takes an exclusive flock on `fd`, waiting at most `limit`: a process
+/// stopped while it held the lock must not stop this one. The errno of the
+/// failure, EWOULDBLOCK when the lock stayed taken.
+std::expected<void, int> lockWithin(int fd, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    auto pause = std::chrono::microseconds(200);
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK)
+            return std::unexpected(errno);
+        if (std::chrono::steady_clock::now() >= deadline)
+            return std::unexpected(EWOULDBLOCK);
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(5000));
+    }
+    return {};
+}
+
 /// Temporary files are only ever present while their writer holds the lock;
 /// any found by the lock holder were left by a writer that was killed.
 void removeAbandonedTempFiles(const std::string& folder, const std::string& prefix) {
@@ -60,8 +83,9 @@ void removeAbandonedTempFiles(const std::string& folder, const std::string& pref
 } // namespace
 
 PlistFileSettingsSuite::PlistFileSettingsSuite(std::string filePath,
-                                               std::shared_ptr<PlistFileCache> files)
-    : filePath_(std::move(filePath)), files_(std::move(files)) {
+                                               std::shared_ptr<PlistFileCache> files,
+                                               std::chrono::milliseconds lockWait)
+    : filePath_(std::move(filePath)), files_(std::move(files)), lockWait_(lockWait) {
     synchronize();
 }
 
@@ -108,10 +132,8 @@ template <typename Change> Expected<void> PlistFileSettingsSuite::update(Change&
         ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600));
     if (!lock)
         return posix::systemError("Cannot open the settings lock " + lockPath, errno);
-    while (::flock(lock.get(), LOCK_EX) != 0) {
-        if (errno != EINTR)
-            return posix::systemError("Cannot lock the settings file " + filePath_, errno);
-    }
+    if (auto locked = lockWithin(lock.get(), lockWait_); !locked)
+        return posix::systemError("Cannot lock the settings file " + filePath_, locked.error());
 
     const FileURL file = FileURL::fromPath(filePath_);
     removeAbandonedTempFiles(file.parent().path(),
@@ -172,7 +194,7 @@ std::unique_ptr<SettingsSuite> PlistFileSettingsProvider::openSuite(std::string_
     auto path = suiteFile(suiteName, Recheck::No);
     if (!path)
         return nullptr;
-    auto suite = std::make_unique<PlistFileSettingsSuite>(std::move(*path), files_);
+    auto suite = std::make_unique<PlistFileSettingsSuite>(std::move(*path), files_, lockWait_);
     // No good file: the folders may have gone with it.
     if (suite->fileState() != PlistFileState::Good && !suiteFile(suiteName, Recheck::Yes))
         return nullptr;

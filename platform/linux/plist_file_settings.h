@@ -4,6 +4,7 @@
 #include "platform/linux/plist_file.h"
 #include "platform/settings.h"
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -19,7 +20,8 @@ namespace corvane {
 /// parsed, or whose root is not a dictionary, reads as empty as well.
 ///
 /// Each write holds an exclusive flock on `<suite>.plist.lock` (the data file
-/// itself is replaced by rename, so it cannot carry the lock), re-reads the
+/// itself is replaced by rename, so it cannot carry the lock; a write that
+/// cannot take it within the lock wait fails), re-reads the
 /// file, applies the change, writes a temporary file in the same folder,
 /// fsyncs it and renames it into place. Writers in other processes therefore
 /// never lose each other's keys, and a writer killed at any moment leaves the
@@ -27,9 +29,15 @@ namespace corvane {
 /// write is kept as `<suite>.plist.unreadable-<UTC time>` before it is replaced.
 class PlistFileSettingsSuite : public SettingsSuite {
   public:
+    /// How long a write waits for another process's lock, by default: well
+    /// under what a file manager waits for a menu, since a main loop waits
+    /// with it.
+    static constexpr std::chrono::milliseconds kDefaultLockWait{100};
+
     /// The suite stored at `filePath`, read through `files`; takes the first
     /// snapshot. The suite keeps `files` alive: it may outlive its provider.
-    PlistFileSettingsSuite(std::string filePath, std::shared_ptr<PlistFileCache> files);
+    PlistFileSettingsSuite(std::string filePath, std::shared_ptr<PlistFileCache> files,
+                           std::chrono::milliseconds lockWait = kDefaultLockWait);
 
     std::optional<PlistValue> objectForKey(std::string_view key) const override;
     Expected<void> setObject(const PlistValue& value, std::string_view key) override;
@@ -52,6 +60,7 @@ class PlistFileSettingsSuite : public SettingsSuite {
 
     std::string filePath_;
     std::shared_ptr<PlistFileCache> files_;
+    std::chrono::milliseconds lockWait_;
     std::shared_ptr<const PlistDictionary> snapshot_;
     PlistFileState fileState_ = PlistFileState::Missing;
 };
@@ -63,10 +72,12 @@ class PlistFileSettingsSuite : public SettingsSuite {
 /// suite's file is not found good, since they may have gone with it.
 class PlistFileSettingsProvider : public SettingsProvider {
   public:
-    /// Suites read through `files`, which their other readers may share.
-    PlistFileSettingsProvider(DirectoryAppGroupContainers& containers,
-                              std::shared_ptr<PlistFileCache> files)
-        : containers_(containers), files_(std::move(files)) {}
+    /// Suites read through `files`, which their other readers may share,
+    /// whose writes wait at most `lockWait` for another process's lock.
+    PlistFileSettingsProvider(
+        DirectoryAppGroupContainers& containers, std::shared_ptr<PlistFileCache> files,
+        std::chrono::milliseconds lockWait = PlistFileSettingsSuite::kDefaultLockWait)
+        : containers_(containers), files_(std::move(files)), lockWait_(lockWait) {}
 
     /// None when the container is unavailable or its Library/Preferences
     /// folder cannot be made.
@@ -85,6 +96,7 @@ class PlistFileSettingsProvider : public SettingsProvider {
 
     DirectoryAppGroupContainers& containers_;
     std::shared_ptr<PlistFileCache> files_;
+    std::chrono::milliseconds lockWait_;
     std::map<std::string, std::string, std::less<>> madeSuiteFiles_; // by suite name
 };
 

@@ -63,47 +63,60 @@ bool isAscii(std::string_view text) {
     return std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-bool canonicallyEquivalent(std::string_view a, std::string_view b) {
-    if (a == b)
-        return true;
-    auto composedA = composed(a);
-    auto composedB = composed(b);
-    return composedA && composedB && *composedA == *composedB;
-}
-
 } // namespace
 
-bool hasCharacterPrefix(std::string_view text, std::string_view prefix) {
-    if (prefix.empty())
+CharacterText::CharacterText(std::string_view text)
+    : bytes_(text), ascii_(isAscii(text)), valid_(true) {
+    if (ascii_)
+        return;
+    auto clusters = graphemeClusters(text);
+    if (!clusters) {
+        valid_ = false;
+        return;
+    }
+    characters_.reserve(clusters->size());
+    for (std::string_view cluster : *clusters)
+        characters_.push_back(isAscii(cluster) ? std::string(cluster)
+                                               : composed(cluster).value_or(std::string(cluster)));
+}
+
+std::vector<std::string> CharacterText::asciiCharacters() const {
+    std::vector<std::string> characters;
+    characters.reserve(bytes_.size());
+    for (std::size_t i = 0; i < bytes_.size(); ++i) {
+        // After an ASCII character only a LF after a CR stays in the same one.
+        if (bytes_[i] == '\r' && i + 1 < bytes_.size() && bytes_[i + 1] == '\n')
+            characters.push_back(bytes_.substr(i++, 2));
+        else
+            characters.push_back(bytes_.substr(i, 1));
+    }
+    return characters;
+}
+
+bool CharacterText::beginsWith(const CharacterText& prefix) const {
+    if (prefix.bytes_.empty())
         return true;
-    // Most prefixes are ASCII paths, and most answers need no walk through
-    // clusters: after an ASCII character, only a LF after a CR stays in the
-    // same character; and ASCII text is canonically equivalent to itself
-    // alone (but other text, such as U+212A KELVIN SIGN, may be equivalent
-    // to ASCII).
-    if (isAscii(prefix)) {
-        if (text.starts_with(prefix)) {
-            if (text.size() == prefix.size())
-                return true;
-            const char next = text[prefix.size()];
-            if (isAscii(std::string_view(&next, 1)))
-                return !(prefix.back() == '\r' && next == '\n');
-        } else if (isAscii(text)) {
-            return false;
-        }
-    }
-    auto textClusters = graphemeClusters(text);
-    auto prefixClusters = graphemeClusters(prefix);
     // File names on Linux are bytes and need not be UTF-8.
-    if (!textClusters || !prefixClusters)
-        return text.starts_with(prefix);
-    if (prefixClusters->size() > textClusters->size())
-        return false;
-    for (std::size_t i = 0; i < prefixClusters->size(); ++i) {
-        if (!canonicallyEquivalent((*prefixClusters)[i], (*textClusters)[i]))
-            return false;
-    }
-    return true;
+    if (!valid_ || !prefix.valid_)
+        return std::string_view(bytes_).starts_with(prefix.bytes_);
+    // Most paths are ASCII: then a byte comparison decides, but for a CR LF
+    // pair cut in two. (Other text, such as U+212A KELVIN SIGN, may be
+    // equivalent to ASCII, so mixed pairs go the long way.)
+    if (ascii_ && prefix.ascii_)
+        return std::string_view(bytes_).starts_with(prefix.bytes_) &&
+               !(prefix.bytes_.back() == '\r' && bytes_.size() > prefix.bytes_.size() &&
+                 bytes_[prefix.bytes_.size()] == '\n');
+    const std::vector<std::string> ownAscii =
+        ascii_ ? asciiCharacters() : std::vector<std::string>{};
+    const std::vector<std::string> prefixAscii =
+        prefix.ascii_ ? prefix.asciiCharacters() : std::vector<std::string>{};
+    const auto& own = ascii_ ? ownAscii : characters_;
+    const auto& theirs = prefix.ascii_ ? prefixAscii : prefix.characters_;
+    return theirs.size() <= own.size() && std::equal(theirs.begin(), theirs.end(), own.begin());
+}
+
+bool hasCharacterPrefix(std::string_view text, std::string_view prefix) {
+    return CharacterText(text).beginsWith(CharacterText(prefix));
 }
 
 std::string canonicalOrderKey(std::string_view text) {

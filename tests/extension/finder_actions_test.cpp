@@ -96,6 +96,22 @@ TEST_F(FinderActionsTest, VSCodeOpensTheSelectionElseTheTargetAndReportsEachFail
     EXPECT_EQ(log.str(), "");
 }
 
+TEST_F(FinderActionsTest, WorkQueuedForLaterDoesNothingOnceTheObjectIsGone) {
+    controller.targeted = url("/p");
+    workspace.nextOutcome = makeError("It could not be started.");
+    run("openInVSCode:", {kVSCode});
+    // A folder that is a regular file: the write fails and queues the alert.
+    temp.writeFile("file", "x");
+    controller.targeted = url(temp / "file");
+    run("createNewTextFile:");
+    const std::size_t posted = notifications.posted.size();
+    finderSync.reset();
+    EXPECT_EQ(workspace.completePendingOpens(), 1u);
+    EXPECT_EQ(scheduler.runQueuedTasks(), 1u);
+    EXPECT_EQ(notifications.posted.size(), posted);
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
 TEST_F(FinderActionsTest, EachToggleSendsOneBareRequest) {
     run("toggleHiddenFiles:");
     run("toggleHiddenFiles:");

@@ -48,7 +48,7 @@ class RenameEngineTest : public fakes::FinderSyncFixture {
         std::vector<FileURL> urls;
         for (const auto& item : items)
             urls.push_back(FileURL::fromPath(root + "/" + item));
-        return RenameEngine(files, security).rename(urls, baseName, 1, secured);
+        return RenameEngine(files, security).rename(urls, baseName, 1, SecuredFolderRule(secured));
     }
 
     const std::string root = temp.makeFolder("w").path();

@@ -7,6 +7,8 @@
 #include <giomm/init.h>
 #include <gtest/gtest.h>
 
+#include <iostream>
+
 #include <chrono>
 #include <vector>
 
@@ -38,8 +40,8 @@ class NotificationsOnPrivateBus : public ::testing::Test {
         Gio::init();
         posterConnection = connect(bus);
         observerConnection = connect(bus);
-        poster = std::make_unique<DBusNotificationCenter>(posterConnection);
-        observer = std::make_unique<DBusNotificationCenter>(observerConnection);
+        poster = std::make_unique<DBusNotificationCenter>(posterConnection, std::cerr);
+        observer = std::make_unique<DBusNotificationCenter>(observerConnection, std::cerr);
         settle(observerConnection);
     }
     void TearDown() override {

@@ -7,6 +7,7 @@
 
 #include <giomm/dbusconnection.h>
 
+#include <iostream>
 #include <optional>
 
 namespace corvane::tools::companion {
@@ -68,7 +69,8 @@ Outcome<> post(const PlistDictionary& request) {
     auto connection = connectToSessionBus();
     if (!connection)
         return propagate(connection);
-    DBusNotificationCenter(*connection).post(contract::kBatchRenameExecuteNotification, request);
+    DBusNotificationCenter(*connection, std::cerr)
+        .post(contract::kBatchRenameExecuteNotification, request);
     try {
         (*connection)->flush_sync();
     } catch (const Glib::Error& error) {

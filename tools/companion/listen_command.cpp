@@ -109,7 +109,7 @@ Outcome<> listen(Arguments args) {
     Glib::RefPtr<Gio::DBus::Connection> connection = std::move(*bus);
     state.loop = Glib::MainLoop::create();
 
-    DBusNotificationCenter center(connection);
+    DBusNotificationCenter center(connection, std::cerr);
     auto print = [&state](const Notification& notification) {
         if (state.options.count && state.received >= *state.options.count)
             return;

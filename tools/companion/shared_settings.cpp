@@ -20,7 +20,9 @@ Outcome<std::string> sharedContainerFolder() {
 Outcome<std::unique_ptr<SettingsSuite>> openSharedSuite() {
     DirectoryAppGroupContainers containers(DirectoryAppGroupContainers::rootFromEnvironment());
     // The suite keeps its file's path and its cache: it outlives the provider.
-    auto suite = PlistFileSettingsProvider(containers, std::make_shared<PlistFileCache>())
+    // A command line may wait for the lock longer than a main loop may.
+    auto suite = PlistFileSettingsProvider(containers, std::make_shared<PlistFileCache>(),
+                                           std::chrono::seconds(10))
                      .openSuite(contract::kAppGroupId);
     if (!suite)
         return failure("the shared settings suite \"" + std::string(contract::kAppGroupId) +
