@@ -49,22 +49,33 @@ std::string DirectoryAppGroupContainers::rootFromEnvironment() {
         .path();
 }
 
+std::optional<FileURL> DirectoryAppGroupContainers::made(FileURL folder) {
+    if (made_.contains(folder.path()))
+        return folder;
+    if (!posix::makeDirectories(folder.path(), 0700))
+        return std::nullopt;
+    made_.insert(folder.path());
+    return folder;
+}
+
 std::optional<FileURL> DirectoryAppGroupContainers::containerURL(std::string_view groupId) {
     if (groupId.empty() || groupId == "." || groupId == ".." ||
         groupId.find('/') != std::string_view::npos || groupId.find('\0') != std::string_view::npos)
         return std::nullopt;
-    if (auto made = made_.find(groupId); made != made_.end())
-        return made->second;
-    FileURL container = FileURL::fromPath(root_).appending(groupId);
-    if (!posix::makeDirectories(container.path(), 0700))
-        return std::nullopt;
-    made_.emplace(groupId, container);
-    return container;
+    return made(FileURL::fromPath(root_).appending(groupId));
+}
+
+std::optional<FileURL> DirectoryAppGroupContainers::folderInContainer(std::string_view groupId,
+                                                                      std::string_view relative) {
+    auto container = containerURL(groupId);
+    return container ? made(container->appending(relative)) : std::nullopt;
 }
 
 void DirectoryAppGroupContainers::containerMayBeGone(std::string_view groupId) {
-    if (auto made = made_.find(groupId); made != made_.end())
-        made_.erase(made);
+    const std::string container = FileURL::fromPath(root_).appending(groupId).path();
+    std::erase_if(made_, [&](const std::string& folder) {
+        return folder == container || folder.starts_with(container + "/");
+    });
 }
 
 } // namespace corvane

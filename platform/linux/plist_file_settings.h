@@ -5,7 +5,6 @@
 #include "platform/settings.h"
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -85,7 +84,6 @@ class PlistFileSettingsProvider : public SettingsProvider {
 
     DirectoryAppGroupContainers& containers_;
     std::shared_ptr<PlistFileCache> files_;
-    std::map<std::string, std::string, std::less<>> madeSuiteFiles_; // by suite name
 };
 
 } // namespace corvane
