@@ -3,6 +3,7 @@
 #include "platform/file_url.h"
 #include "platform/linux/file_identity_cache.h"
 #include "platform/linux/posix_io.h"
+#include "platform/linux/xdg_folders.h"
 
 #include <glib.h>
 #include <sys/stat.h>
@@ -125,12 +126,8 @@ DesktopApplications::DesktopApplications(Settings settings)
 DesktopApplications::~DesktopApplications() = default;
 
 DesktopApplications::Settings DesktopApplications::settingsFromEnvironment() {
-    const char* configHome = g_getenv("XDG_CONFIG_HOME");
-    std::string config = configHome && configHome[0] == '/'
-                             ? std::string(configHome)
-                             : std::string(g_get_home_dir()) + "/.config";
     const char* path = g_getenv("PATH");
-    return Settings{config + "/corvane/applications.ini",
+    return Settings{xdg::configHome() + "/corvane/applications.ini",
                     path ? std::string(path) : std::string("/usr/local/bin:/usr/bin:/bin")};
 }
 

@@ -1,32 +1,12 @@
 #include "platform/linux/directory_app_group_containers.h"
 
 #include "platform/linux/posix_io.h"
+#include "platform/linux/xdg_folders.h"
 
 #include <cstdlib>
 #include <filesystem>
-#include <pwd.h>
-#include <unistd.h>
 
 namespace corvane {
-
-namespace {
-
-std::string environmentValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? std::string(value) : std::string();
-}
-
-std::string homeFolder() {
-    std::string home = environmentValue("HOME");
-    if (!home.empty())
-        return home;
-    // No HOME (a service started with a scrubbed environment): ask the user database.
-    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
-        return entry->pw_dir;
-    return "/";
-}
-
-} // namespace
 
 DirectoryAppGroupContainers::DirectoryAppGroupContainers(std::string root) {
     std::error_code ignored;
@@ -37,16 +17,10 @@ DirectoryAppGroupContainers::DirectoryAppGroupContainers(std::string root) {
 }
 
 std::string DirectoryAppGroupContainers::rootFromEnvironment() {
-    if (std::string explicitRoot = environmentValue("CORVANE_GROUP_CONTAINERS");
-        !explicitRoot.empty())
+    if (const char* explicitRoot = std::getenv("CORVANE_GROUP_CONTAINERS");
+        explicitRoot && explicitRoot[0] != '\0')
         return explicitRoot;
-    // Relative XDG values are invalid and are ignored, as the XDG rules say.
-    if (std::string dataHome = environmentValue("XDG_DATA_HOME");
-        !dataHome.empty() && dataHome.front() == '/')
-        return FileURL::fromPath(dataHome).appending("corvane/group-containers").path();
-    return FileURL::fromPath(homeFolder())
-        .appending(".local/share/corvane/group-containers")
-        .path();
+    return FileURL::fromPath(xdg::dataHome()).appending("corvane/group-containers").path();
 }
 
 std::optional<FileURL> DirectoryAppGroupContainers::made(FileURL folder) {
