@@ -6,7 +6,6 @@
 #include <giomm/dbusconnection.h>
 
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,7 +21,6 @@ struct DBusNotificationCenter::State {
 
     Glib::RefPtr<Gio::DBus::Connection> connection;
     guint subscription = 0;
-    std::mutex mutex;
     std::map<ObserverId, Observer> observers;
     ObserverId nextId = 1;
 
@@ -46,21 +44,15 @@ struct DBusNotificationCenter::State {
         // A snapshot, so handlers may add and remove observers; each one is
         // looked up again right before its call.
         std::vector<ObserverId> ids;
-        {
-            std::lock_guard lock(mutex);
-            for (const auto& [id, observer] : observers)
-                if (observer.name.empty() || observer.name == notification.name)
-                    ids.push_back(id);
-        }
+        for (const auto& [id, observer] : observers)
+            if (observer.name.empty() || observer.name == notification.name)
+                ids.push_back(id);
         for (ObserverId id : ids) {
-            std::shared_ptr<Handler> handler;
-            {
-                std::lock_guard lock(mutex);
-                auto it = observers.find(id);
-                if (it == observers.end())
-                    continue;
-                handler = it->second.handler;
-            }
+            auto it = observers.find(id);
+            if (it == observers.end())
+                continue;
+            // Held here, so a handler that removes itself outlives its call.
+            std::shared_ptr<Handler> handler = it->second.handler;
             try {
                 (*handler)(notification);
             } catch (...) {
@@ -92,10 +84,7 @@ DBusNotificationCenter::DBusNotificationCenter(Glib::RefPtr<Gio::DBus::Connectio
 }
 
 DBusNotificationCenter::~DBusNotificationCenter() {
-    {
-        std::lock_guard lock(state_->mutex);
-        state_->observers.clear();
-    }
+    state_->observers.clear();
     if (state_->subscription)
         g_dbus_connection_signal_unsubscribe(state_->connection->gobj(), state_->subscription);
     // GDBus may free the subscription's reference to the state only later,
@@ -121,7 +110,6 @@ void DBusNotificationCenter::post(std::string_view name, const PlistDictionary& 
 
 NotificationCenter::ObserverId DBusNotificationCenter::addObserver(std::string name,
                                                                    Handler handler) {
-    std::lock_guard lock(state_->mutex);
     ObserverId id = state_->nextId++;
     state_->observers.emplace(
         id, State::Observer{std::move(name), std::make_shared<Handler>(std::move(handler))});
@@ -129,7 +117,6 @@ NotificationCenter::ObserverId DBusNotificationCenter::addObserver(std::string n
 }
 
 void DBusNotificationCenter::removeObserver(ObserverId id) {
-    std::lock_guard lock(state_->mutex);
     state_->observers.erase(id);
 }
 

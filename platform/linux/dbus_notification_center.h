@@ -21,6 +21,8 @@ namespace corvane {
 /// so every connection of the bus that matches it receives it, this one
 /// included. Observers match the signal from any sender and are called from
 /// the main context that was current on the thread that built the center.
+/// Observers are added and removed on that thread too: the observer table
+/// takes no locks.
 ///
 /// User info travels as `plistToVariant` maps it, and is read back with
 /// `plistFromVariant` (platform/linux/gvariant_plist.h).
