@@ -43,6 +43,9 @@ std::unexpected<Error> toolError(const std::string& tool, const std::string& wha
 /// other pipe open. The run goes on a private main context, so the caller's
 /// loop dispatches nothing meanwhile; a failed run says what the tool wrote
 /// on standard error, when it could be read.
+// FIXME: Pasteboard's calls return their outcome, so the caller's main loop
+// waits for the tool, up to kToolTimeoutMs, and serves no file manager
+// meanwhile; a Pasteboard that completes later would not stall it.
 Expected<std::string> runTool(const std::vector<std::string>& argv,
                               std::optional<std::string_view> input) {
     const std::string& tool = argv.front();
