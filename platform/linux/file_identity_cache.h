@@ -39,10 +39,12 @@ bool watchAbsence(std::string_view folder, std::string_view name,
 /// kept only when every item it was found from had last changed at least
 /// `posix::kSettleTime` before the look-up began (see `posix::hasSettled`).
 ///
-/// What this can miss: a change that leaves every watched identity alike,
-/// which on local file systems takes a change within the settle time, and
-/// on some network and FUSE file systems cached attributes that show a
-/// change late (their cached look-ups do so without us).
+/// What this can miss: a change that leaves every watched identity alike.
+/// Local file systems change a time of the identity with every write,
+/// rename, `chmod` and entry added or removed, so there that takes a file
+/// system that keeps no such times; some network and FUSE file systems
+/// cache attributes and show a change late, as their cached look-ups do
+/// without us.
 ///
 /// Keeps at most `capacity` keys and forgets the least recently used. One
 /// thread uses a cache: it takes no locks.
