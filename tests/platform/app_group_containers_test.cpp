@@ -3,64 +3,54 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace corvane {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
-using testing::readBytes;
-using testing::writeBytes;
+using AppGroupContainersTest = testing::TempFolderTest;
 
-class TempFolderTest : public testing::TempFolderTest {
-  protected:
-    FileURL url(const std::string& name) const { return FileURL::fromPath((dir_ / name).string()); }
-};
-
-TEST_F(TempFolderTest, ContainerRootFollowsTheEnvironment) {
+// A root that is a regular file is checked with the settings files.
+TEST_F(AppGroupContainersTest, RootFollowsTheEnvironmentAndContainersArePrivateFolders) {
     using Value = std::optional<std::string>;
     const char* names[] = {"CORVANE_GROUP_CONTAINERS", "XDG_DATA_HOME", "HOME"};
     Value saved[3];
-    auto set = [](const char* name, const Value& value) {
-        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
-    };
-    const std::string home = "home/.local/share/corvane/group-containers";
-    // Explicit root, data home ("@x": the folder x in the test folder), expected root.
-    const std::tuple<Value, Value, std::string> cases[] = {
-        {"@explicit", "@xdg", "explicit"},  {"", "@xdg", "xdg/corvane/group-containers"},
-        {std::nullopt, std::nullopt, home}, {std::nullopt, "", home},
-        {std::nullopt, "rel/data", home},
-    };
-    auto under = [&](Value v) {
-        return v && v->starts_with('@') ? (dir_ / v->substr(1)).string() : v;
-    };
     for (int i = 0; i < 3; ++i)
         if (const char* value = std::getenv(names[i]))
             saved[i] = value;
-    for (const auto& [explicitRoot, dataHome, expected] : cases) {
-        set(names[0], under(explicitRoot));
-        set(names[1], under(dataHome));
-        set(names[2], (dir_ / "home").string());
-        EXPECT_EQ(DirectoryAppGroupContainers::rootFromEnvironment(), (dir_ / expected).string())
-            << expected;
+    auto set = [&](int i, const Value& value) {
+        value ? ::setenv(names[i], value->c_str(), 1) : ::unsetenv(names[i]);
+    };
+    const std::string data = "/.local/share/corvane/group-containers";
+    const std::string userHome = ::getpwuid(::getuid())->pw_dir;
+    // The three variables, then the root they name.
+    const std::tuple<Value, Value, Value, std::string> cases[] = {
+        {temp_ / "explicit", temp_ / "xdg", "/h", temp_ / "explicit"},
+        {"", temp_ / "xdg/", "/h", temp_ / "xdg/corvane/group-containers"},
+        {std::nullopt, "relative/data", "/h", "/h" + data},
+        {std::nullopt, std::nullopt, "", userHome + data},
+    };
+    for (const auto& [explicitRoot, dataHome, home, expected] : cases) {
+        set(0, explicitRoot), set(1, dataHome), set(2, home);
+        EXPECT_EQ(DirectoryAppGroupContainers::rootFromEnvironment(), expected);
     }
     for (int i = 0; i < 3; ++i)
-        set(names[i], saved[i]);
-}
+        set(i, saved[i]);
 
-// A root that is a regular file is checked with the settings files.
-TEST_F(TempFolderTest, ContainersArePrivateFoldersInsideTheRootAndBadIdsGetNone) {
-    DirectoryAppGroupContainers containers((dir_ / "a/b/root").string());
-    for (const std::string& id : {""s, "."s, ".."s, "a/b"s, "/"s, "../a"s, "a\0b"s})
+    DirectoryAppGroupContainers containers(temp_ / "a/b/root");
+    for (const std::string& id : {""s, "."s, ".."s, "a/b"s, "a\0b"s})
         EXPECT_FALSE(containers.containerURL(id)) << id;
-    EXPECT_FALSE(fs::exists(dir_ / "a")) << "a bad id creates nothing";
-
+    EXPECT_FALSE(fs::exists(temp_ / "a")) << "a bad id creates nothing";
     auto container = containers.containerURL("group.Brenvo.Corvane");
     ASSERT_TRUE(container);
-    EXPECT_EQ(container->path(), (dir_ / "a/b/root/group.Brenvo.Corvane").string());
+    EXPECT_EQ(container->path(), temp_ / "a/b/root/group.Brenvo.Corvane");
     EXPECT_EQ(fs::status(container->path()).permissions(), fs::perms::owner_all);
-    EXPECT_EQ(containers.containerURL("group.Brenvo.Corvane"), container) << "second call";
 }
+
 } // namespace
 } // namespace corvane

@@ -1,63 +1,69 @@
+// The file manager and what it is built on. Its existence, moves and new
+// files are checked through the rename engine and "New Text File" in
+// tests/extension, on the real file system.
+
 #include "platform/linux/plist_file.h"
 #include "platform/linux/posix_file_manager.h"
+#include "platform/linux/posix_io.h"
+#include "platform/plist/plist_codec.h"
 #include "tests/platform/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <sys/stat.h>
+
 namespace corvane {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::string_literals;
-using testing::readBytes;
-using testing::writeBytes;
+using posix::Replace;
+using testing::failureCode;
+using PosixFilesTest = testing::TempFolderTest;
 
-class TempFolderTest : public testing::TempFolderTest {
-  protected:
-    FileURL url(const std::string& name) const { return FileURL::fromPath((dir_ / name).string()); }
-};
-
-using FileManagerTest = TempFolderTest;
-
-TEST_F(FileManagerTest, ExistenceCountsAnyEntryIncludingADanglingLink) {
-    PosixFileManager files{std::make_shared<PlistFileCache>()};
-    writeBytes(dir_ / "file", "x");
-    fs::create_symlink(dir_ / "missing", dir_ / "dangling");
-    for (const std::string& name : {"file"s, ""s, "dangling"s})
-        EXPECT_TRUE(files.fileExists(url(name).path())) << name;
-    EXPECT_FALSE(files.fileExists(url("missing").path()));
-    EXPECT_FALSE(files.fileExists(url("file").path() + "\0x"s));
+// What atomic writes replace, that they never follow a link nor leave a
+// temporary file, and the mode they give, are checked through the settings
+// files here and through "New Text File" and the pasteboard's fallback file.
+TEST_F(PosixFilesTest, AtomicWritesRefuseAPathWithoutAFileName) {
+    for (const std::string& path : {""s, "/"s, temp_ / "", temp_ / "a\0b"s})
+        EXPECT_EQ(failureCode(posix::writeFileAtomically(path, "x", 0600, Replace::Existing)),
+                  std::errc::invalid_argument)
+            << path;
 }
 
-TEST_F(FileManagerTest, MoveTakesAFreeNameButNeverReplacesAFileOrAFolder) {
-    PosixFileManager files{std::make_shared<PlistFileCache>()};
-    writeBytes(dir_ / "file", "source");
-    writeBytes(dir_ / "takenFile", "taken");
-    fs::create_directory(dir_ / "folder");
-    fs::create_directory(dir_ / "emptyFolder"); // plain rename() would replace it
+TEST_F(PosixFilesTest, PropertyListFilesReadAsTheirStateAndTheFileManagerSeesGoodOnesOnly) {
+    const PlistDictionary options{{"newTextFile", true}};
+    temp_.writeFile("array.plist", plist::writeXml(PlistArray{true}).value());
+    temp_.writeFile("xml.plist", plist::writeXml(options).value());
+    temp_.writeFile("binary.plist", plist::writeBinary(options).value());
+    ASSERT_EQ(::mkfifo((temp_ / "fifo.plist").c_str(), 0600), 0);
+    temp_.makeFolder("folder.plist");
+    using State = PlistFileState;
+    const std::tuple<std::string, int, State> cases[] = {{"missing/x.plist", 0, State::Missing},
+                                                         {"array.plist", 0, State::Unreadable},
+                                                         {"fifo.plist", 0, State::Unreadable},
+                                                         {"xml.plist", 0, State::Good},
+                                                         {"binary.plist", 0, State::Good},
+                                                         {"folder.plist", EISDIR, {}},
+                                                         {"xml.plist\0"s, EINVAL, {}}};
+    PosixFileManager files;
+    for (const auto& [name, error, state] : cases) {
+        const std::string path = temp_ / name;
+        auto file = readPlistFile(path);
+        EXPECT_EQ(failureCode(file), std::errc(error)) << name;
+        if (file) {
+            EXPECT_EQ(file->state, state) << name;
+            EXPECT_EQ(file->root, state == State::Good ? options : PlistDictionary{}) << name;
+        }
+        EXPECT_EQ(files.readPropertyListDictionary(FileURL::fromPath(path)),
+                  file && state == State::Good ? std::optional(options) : std::nullopt)
+            << name;
+    }
 
-    auto ontoFile = files.moveItem(url("file"), url("takenFile"));
-    ASSERT_FALSE(ontoFile);
-    EXPECT_EQ(ontoFile.error().code, std::errc::file_exists);
-    EXPECT_NE(ontoFile.error().description.find("File exists"), std::string::npos);
-    EXPECT_FALSE(files.moveItem(url("folder"), url("emptyFolder")));
-    EXPECT_EQ(readBytes(dir_ / "takenFile"), "taken");
-    EXPECT_TRUE(fs::is_empty(dir_ / "emptyFolder"));
-
-    ASSERT_TRUE(files.moveItem(url("file"), url("free")));
-    EXPECT_FALSE(fs::exists(dir_ / "file"));
-    EXPECT_EQ(readBytes(dir_ / "free"), "source");
+    // A path cut short at a NUL byte would name another item.
+    EXPECT_TRUE(files.fileExists(temp_ / "xml.plist"));
+    EXPECT_FALSE(files.fileExists(temp_ / "xml.plist\0x"s));
 }
 
-// The atomic writer's own table covers links, missing folders and temporary files.
-TEST_F(FileManagerTest, CreateFileAtomicallyNeverReplaces) {
-    PosixFileManager files{std::make_shared<PlistFileCache>()};
-    ASSERT_TRUE(files.createFileAtomically(url("Untitled.txt"), "hello\n"));
-    EXPECT_EQ(readBytes(dir_ / "Untitled.txt"), "hello\n");
-    auto again = files.createFileAtomically(url("Untitled.txt"), "new");
-    ASSERT_FALSE(again);
-    EXPECT_EQ(again.error().code, std::errc::file_exists);
-    EXPECT_EQ(readBytes(dir_ / "Untitled.txt"), "hello\n");
-}
 } // namespace
 } // namespace corvane
