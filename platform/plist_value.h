@@ -20,6 +20,9 @@ struct PlistData {
 
 /// A <date> value: seconds since 2001-01-01T00:00:00Z, the property-list epoch.
 struct PlistDate {
+    /// 2001-01-01T00:00:00Z in Unix time: the seconds since 1970-01-01T00:00:00Z.
+    static constexpr std::int64_t kEpochUnixSeconds = 978307200;
+
     double secondsSinceReferenceDate = 0;
     /// Identical seconds, as stored (see `PlistValue::operator==`).
     bool operator==(const PlistDate& other) const;

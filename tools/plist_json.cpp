@@ -1,9 +1,9 @@
 #include "tools/plist_json.h"
 
+#include "platform/plist/plist_text.h"
 #include "platform/unicode.h"
 
 #include <charconv>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -57,9 +57,9 @@ void append(std::string& out, const PlistValue& value) {
     } else if (const std::string* s = std::get_if<std::string>(&storage)) {
         out += quote(*s);
     } else if (const PlistData* data = std::get_if<PlistData>(&storage)) {
-        out += '"' + base64(data->bytes) + '"';
+        out += '"' + plist::encodeBase64(data->bytes) + '"';
     } else if (const PlistDate* date = std::get_if<PlistDate>(&storage)) {
-        auto text = isoDate(*date);
+        auto text = plist::formatDate(*date, plist::DatePrecision::Milliseconds);
         out += text ? '"' + *text + '"' : kNull;
     } else if (const PlistArray* array = std::get_if<PlistArray>(&storage)) {
         appendJoined(
@@ -131,62 +131,6 @@ std::string quote(std::string_view text) {
     }
     out += '"';
     return out;
-}
-
-std::string base64(std::string_view bytes) {
-    static constexpr char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    std::size_t i = 0;
-    auto at = [&](std::size_t n) { return static_cast<unsigned char>(bytes[n]); };
-    for (; i + 3 <= bytes.size(); i += 3) {
-        unsigned v = (at(i) << 16) | (at(i + 1) << 8) | at(i + 2);
-        out += kAlphabet[v >> 18];
-        out += kAlphabet[(v >> 12) & 63];
-        out += kAlphabet[(v >> 6) & 63];
-        out += kAlphabet[v & 63];
-    }
-    if (std::size_t rest = bytes.size() - i) {
-        unsigned v = at(i) << 16;
-        if (rest == 2)
-            v |= at(i + 1) << 8;
-        out += kAlphabet[v >> 18];
-        out += kAlphabet[(v >> 12) & 63];
-        out += rest == 2 ? kAlphabet[(v >> 6) & 63] : '=';
-        out += '=';
-    }
-    return out;
-}
-
-std::optional<std::string> isoDate(const PlistDate& date) {
-    using namespace std::chrono;
-    // Whole milliseconds since the property-list epoch, 2001-01-01T00:00:00Z.
-    double ms = std::round(date.secondsSinceReferenceDate * 1000.0);
-    // Roughly ±8000 years, so the conversions below cannot overflow.
-    if (!std::isfinite(ms) || std::fabs(ms) > 2.6e14)
-        return std::nullopt;
-    constexpr sys_days kReference = year{2001} / January / 1;
-    auto instant = time_point<system_clock, milliseconds>(kReference) +
-                   milliseconds(static_cast<std::int64_t>(ms));
-    auto day = floor<days>(instant);
-    year_month_day ymd(day);
-    int y = static_cast<int>(ymd.year());
-    if (y < 1 || y > 9999)
-        return std::nullopt;
-    hh_mm_ss time(instant - day);
-    char buffer[40];
-    int n = std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02d", y,
-                          static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
-                          static_cast<int>(time.hours().count()),
-                          static_cast<int>(time.minutes().count()),
-                          static_cast<int>(time.seconds().count()));
-    std::string text(buffer, static_cast<std::size_t>(n));
-    if (auto fraction = time.subseconds().count()) {
-        std::snprintf(buffer, sizeof buffer, ".%03d", static_cast<int>(fraction));
-        text += buffer;
-    }
-    return text + "Z";
 }
 
 std::string toJson(const PlistValue& value) {

@@ -3,7 +3,6 @@
 #include "platform/plist_value.h"
 
 #include <initializer_list>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,11 +32,5 @@ std::string object(std::initializer_list<std::pair<std::string_view, std::string
 
 /// A JSON array of `elements`, each the JSON text of a value.
 std::string array(std::span<const std::string> elements);
-
-/// Standard base64 with padding.
-std::string base64(std::string_view bytes);
-
-/// The ISO 8601 UTC text of a date, or none outside the years 0001 to 9999.
-std::optional<std::string> isoDate(const PlistDate& date);
 
 } // namespace corvane::json

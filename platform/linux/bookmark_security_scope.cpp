@@ -102,7 +102,6 @@ BookmarkSecurityScope::decoded(std::string_view bookmarkData) {
 
 Expected<SecurityScope::Resolved>
 BookmarkSecurityScope::resolveBookmark(std::string_view bookmarkData) {
-    std::lock_guard lock(mutex_);
     justResolved_.clear();
     const Expected<Decoded>& bookmark = decoded(bookmarkData);
     if (!bookmark)
@@ -123,7 +122,6 @@ BookmarkSecurityScope::resolveBookmark(std::string_view bookmarkData) {
 }
 
 bool BookmarkSecurityScope::startAccessing(const FileURL& url) {
-    std::lock_guard lock(mutex_);
     const bool lookedUp = !justResolved_.empty() && justResolved_ == url.path();
     justResolved_.clear();
     if (!lookedUp) {
@@ -138,7 +136,6 @@ bool BookmarkSecurityScope::startAccessing(const FileURL& url) {
 }
 
 void BookmarkSecurityScope::stopAccessing(const FileURL& url) {
-    std::lock_guard lock(mutex_);
     justResolved_.clear();
     auto it = accessCounts_.find(url.path());
     if (it == accessCounts_.end())
@@ -148,7 +145,6 @@ void BookmarkSecurityScope::stopAccessing(const FileURL& url) {
 }
 
 int BookmarkSecurityScope::accessCount(const FileURL& url) const {
-    std::lock_guard lock(mutex_);
     auto it = accessCounts_.find(url.path());
     return it == accessCounts_.end() ? 0 : it->second;
 }

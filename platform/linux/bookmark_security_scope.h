@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 #include <unordered_map>
 
@@ -36,7 +35,8 @@ Expected<std::string> makeBookmarkData(std::string_view absolutePath);
 
 /// Resolves bookmarks of the format above. Linux has no sandbox extensions to
 /// hand out, so access is counted per path rather than enforced: it is granted
-/// whenever something exists at the path.
+/// whenever something exists at the path. One thread uses it (in the extension
+/// process, the main loop's): it takes no locks.
 class BookmarkSecurityScope : public SecurityScope {
   public:
     /// Looks the item up at every call; the decoding of data seen before
@@ -68,7 +68,6 @@ class BookmarkSecurityScope : public SecurityScope {
         }
     };
 
-    mutable std::mutex mutex_;
     std::unordered_map<std::string, Expected<Decoded>, DataHash, std::equal_to<>>
         decoded_; // by bookmark data
     std::map<std::string, int> accessCounts_;

@@ -1,7 +1,9 @@
 #include "platform/linux/desktop_applications.h"
 
 #include "platform/file_url.h"
+#include "platform/linux/file_identity_cache.h"
 #include "platform/linux/posix_io.h"
+#include "platform/linux/xdg_folders.h"
 
 #include <glib.h>
 #include <sys/stat.h>
@@ -9,8 +11,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <map>
 #include <memory>
 
 namespace corvane {
@@ -43,54 +43,6 @@ bool isExecutableFile(const std::string& path) {
            ::access(path.c_str(), X_OK) == 0;
 }
 
-/// An item whose identity must stay as it was for a kept answer to hold.
-struct Watched {
-    std::string path;
-    posix::FileIdentity identity;
-};
-
-bool unchanged(const std::vector<Watched>& watched) {
-    return std::ranges::all_of(watched, [](const Watched& item) {
-        auto now = posix::fileIdentity(item.path);
-        return now && *now == item.identity;
-    });
-}
-
-/// Adds to `watched` an item whose unchanged identity shows that nothing has
-/// appeared at `folder`/`name` since `lookupBegan`: the folder, as adding,
-/// removing or renaming an entry changes its modification time; when the
-/// folder itself is missing, the same for it in its parent. False, adding
-/// nothing, when that cannot be shown: something is at the path (a file that
-/// cannot be run, a dangling link: asked again each time, as a later
-/// `chmod +x` or link target changes no folder), a look-up failed otherwise,
-/// or the folder changed too recently for its times to tell.
-bool watchAbsence(std::string_view folder, std::string_view name, std::int64_t lookupBegan,
-                  std::vector<Watched>& watched) {
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.remove_suffix(1);
-    const std::string path(folder);
-    // The folder first: an entry made after this look-up changes what is kept.
-    auto identity = posix::fileIdentity(path);
-    if (!identity) {
-        const std::errc err = identity.error().code;
-        std::size_t slash = folder.rfind('/');
-        if ((err != std::errc::no_such_file_or_directory && err != std::errc::not_a_directory) ||
-            folder.size() < 2 || slash == std::string::npos)
-            return false;
-        return watchAbsence(slash == 0 ? folder.substr(0, 1) : folder.substr(0, slash),
-                            folder.substr(slash + 1), lookupBegan, watched);
-    }
-    if (!posix::hasSettled(*identity, lookupBegan))
-        return false;
-    const std::string entry = path + (path == "/" ? "" : "/") + std::string(name);
-    struct stat st {};
-    if (::lstat(entry.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR))
-        return false;
-    if (std::ranges::find(watched, path, &Watched::path) == watched.end())
-        watched.push_back({path, *identity});
-    return true;
-}
-
 std::string quoted(std::string_view text) {
     return "\u201C" + std::string(text) + "\u201D";
 }
@@ -111,74 +63,62 @@ std::string expandFieldCodes(std::string_view arg) {
 
 } // namespace
 
-/// The configuration file as last read, and each program look-up, each
-/// with the items whose unchanged identities show that it still holds.
-///
-/// What this can miss: a change that leaves every watched identity alike.
-/// Local file systems change a folder's modification time with each entry
-/// added, removed or renamed, a file's change time with each write, `chmod`
-/// or rename, and items changed within the last `posix::kSettleTime` are not
-/// trusted, so there that takes a file system that keeps no such times: some
-/// network and FUSE file systems, whose cached attributes can show a change
-/// late, as their cached look-ups do without us. Entries that exist but
-/// cannot be run are never kept (a `chmod +x` on one changes no folder), and
-/// a found program is checked again on every question.
-struct DesktopApplications::Kept {
-    struct Config {
-        /// Null when there is no file or it cannot be read.
-        std::unique_ptr<GKeyFile, KeyFileFree> keys;
-        /// Why the file cannot be read; empty when it can or is missing.
-        std::string error;
-        std::vector<Watched> watched;
-        bool valid = false;
-    };
-    struct Search {
-        std::string found;
-        std::vector<Watched> watched;
-    };
-
-    /// The configuration file as it is now.
-    const Config& config(const std::string& file);
-
-    Config configFile;
-    std::map<std::string, Search, std::less<>> searches;
+/// The configuration file as read.
+struct DesktopApplications::Config {
+    /// Null when there is no file or it cannot be read.
+    std::unique_ptr<GKeyFile, KeyFileFree> keys;
+    /// Why the file cannot be read; empty when it can or is missing.
+    std::string error;
 };
 
-const DesktopApplications::Kept::Config&
-DesktopApplications::Kept::config(const std::string& file) {
-    if (configFile.valid && unchanged(configFile.watched))
-        return configFile;
+/// The configuration file, kept while it (or, when missing, its folder) is
+/// unchanged; and each program look-up, kept while the folders that showed
+/// the program absent are unchanged. Items that exist but cannot be run are
+/// never watched (a `chmod +x` changes no folder), and a found program is
+/// checked again on every question.
+struct DesktopApplications::Kept {
+    FileIdentityCache<std::shared_ptr<const Config>> config{1};
+    FileIdentityCache<std::string> searches{kMaxKeptSearches};
+};
+
+std::shared_ptr<const DesktopApplications::Config> DesktopApplications::config() const {
+    const std::string& file = settings_.configFile;
+    if (auto kept = kept_->config.find(file))
+        return *kept;
     const std::int64_t began = posix::fileClockNow();
-    Config fresh;
+    auto fresh = std::make_shared<Config>();
     // A relative path would depend on the working folder: nothing is there.
-    if (!posix::isUsablePath(file) || file.front() != '/') {
-        configFile = std::move(fresh);
-        return configFile;
-    }
+    if (!posix::isUsablePath(file) || file.front() != '/')
+        return fresh;
+    std::vector<WatchedItem> watched;
+    bool watchable = false;
     posix::FileIdentity identity;
     auto bytes = posix::readFile(file, kMaxConfigFileSize, &identity);
     if (!bytes && bytes.error().code == std::errc::no_such_file_or_directory) {
         std::size_t slash = file.rfind('/');
-        fresh.valid = watchAbsence(file.substr(0, std::max<std::size_t>(slash, 1)),
-                                   std::string_view(file).substr(slash + 1), began, fresh.watched);
+        watchable = watchAbsence(file.substr(0, std::max<std::size_t>(slash, 1)),
+                                 std::string_view(file).substr(slash + 1), watched);
     } else {
         if (!bytes) {
-            fresh.error = bytes.error().description;
+            fresh->error = bytes.error().description;
         } else {
-            fresh.keys.reset(g_key_file_new());
+            fresh->keys.reset(g_key_file_new());
             GError* rawError = nullptr;
-            if (!g_key_file_load_from_data(fresh.keys.get(), bytes->data(), bytes->size(),
+            if (!g_key_file_load_from_data(fresh->keys.get(), bytes->data(), bytes->size(),
                                            G_KEY_FILE_NONE, &rawError)) {
-                fresh.keys.reset();
-                fresh.error = "Cannot read " + file + ": " + ErrorPtr(rawError)->message;
+                fresh->keys.reset();
+                fresh->error = "Cannot read " + file + ": " + ErrorPtr(rawError)->message;
             }
         }
         // The identity is that of the item opened; none when opening failed.
-        fresh.valid = identity.inode != 0 && posix::hasSettled(identity, began);
-        fresh.watched.push_back({file, identity});
+        watchable = identity.inode != 0;
+        watched.push_back({file, identity});
     }
-    configFile = std::move(fresh);
-    return configFile;
+    if (watchable)
+        kept_->config.keep(file, std::move(watched), began, fresh);
+    else
+        kept_->config.forget(file);
+    return fresh;
 }
 
 DesktopApplications::DesktopApplications(Settings settings)
@@ -186,12 +126,8 @@ DesktopApplications::DesktopApplications(Settings settings)
 DesktopApplications::~DesktopApplications() = default;
 
 DesktopApplications::Settings DesktopApplications::settingsFromEnvironment() {
-    const char* configHome = g_getenv("XDG_CONFIG_HOME");
-    std::string config = configHome && configHome[0] == '/'
-                             ? std::string(configHome)
-                             : std::string(g_get_home_dir()) + "/.config";
     const char* path = g_getenv("PATH");
-    return Settings{config + "/corvane/applications.ini",
+    return Settings{xdg::configHome() + "/corvane/applications.ini",
                     path ? std::string(path) : std::string("/usr/local/bin:/usr/bin:/bin")};
 }
 
@@ -210,13 +146,13 @@ std::string DesktopApplications::findProgram(std::string_view program) const {
         return program.front() == '/' && isExecutableFile(std::string(program))
                    ? std::string(program)
                    : std::string();
-    auto kept = kept_->searches.find(program);
-    if (kept != kept_->searches.end() && unchanged(kept->second.watched) &&
-        (kept->second.found.empty() || isExecutableFile(kept->second.found)))
-        return kept->second.found;
+    if (auto kept = kept_->searches.find(program);
+        kept && (kept->empty() || isExecutableFile(*kept)))
+        return *kept;
 
     const std::int64_t began = posix::fileClockNow();
-    Kept::Search search;
+    std::vector<WatchedItem> watched;
+    std::string found;
     // Whether every folder before the one at hand was shown not to hold the program.
     bool witnessed = true;
     std::string_view folders = settings_.searchPath;
@@ -227,23 +163,20 @@ std::string DesktopApplications::findProgram(std::string_view program) const {
         // An empty or relative entry would mean the extension's own working folder.
         if (folder.empty() || folder.front() != '/')
             continue;
-        if (witnessed && watchAbsence(folder, program, began, search.watched))
+        if (witnessed && watchAbsence(folder, program, watched))
             continue;
         std::string candidate = std::string(folder) + "/" + std::string(program);
         if (isExecutableFile(candidate)) {
-            search.found = std::move(candidate);
+            found = std::move(candidate);
             break;
         }
         witnessed = false;
     }
-    if (kept != kept_->searches.end())
-        kept_->searches.erase(kept);
-    if (witnessed) {
-        if (kept_->searches.size() >= kMaxKeptSearches)
-            kept_->searches.clear();
-        kept_->searches.emplace(std::string(program), search);
-    }
-    return search.found;
+    if (witnessed)
+        kept_->searches.keep(program, std::move(watched), began, found);
+    else
+        kept_->searches.forget(program);
+    return found;
 }
 
 std::string DesktopApplications::defaultExecLine(std::string_view name) const {
@@ -275,14 +208,14 @@ DesktopApplications::programFor(std::string_view applicationPath) const {
     std::string name = path.substr(path.rfind('/') + 1);
     name.resize(name.size() - kBundleSuffix.size());
     const std::string& file = settings_.configFile;
-    const Kept::Config& config = kept_->config(file);
-    if (!config.error.empty())
-        return makeError(config.error);
+    const std::shared_ptr<const Config> config = this->config();
+    if (!config->error.empty())
+        return makeError(config->error);
     std::string line;
     bool configured = false;
-    if (config.keys && g_key_file_has_key(config.keys.get(), name.c_str(), "Exec", nullptr)) {
+    if (config->keys && g_key_file_has_key(config->keys.get(), name.c_str(), "Exec", nullptr)) {
         GError* rawError = nullptr;
-        gchar* exec = g_key_file_get_string(config.keys.get(), name.c_str(), "Exec", &rawError);
+        gchar* exec = g_key_file_get_string(config->keys.get(), name.c_str(), "Exec", &rawError);
         if (!exec)
             return makeError("The Exec line of [" + name + "] in " + file +
                              " cannot be read: " + ErrorPtr(rawError)->message);

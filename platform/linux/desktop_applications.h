@@ -22,11 +22,11 @@ namespace corvane {
 /// entry the built-in defaults apply (see `defaultExecLine`).
 ///
 /// Every answer tells what is on disk now, yet a menu asks several times and
-/// must stay cheap: the parsed file is kept while its identity is unchanged,
-/// and a program look-up's answer while the folders that showed the program
-/// absent are unchanged (a found program is checked again each time), so a
-/// question usually costs a `stat` per item instead of a read, a parse and a
-/// failed look-up per search folder. One thread uses an object (in the
+/// must stay cheap: the parsed file and each program look-up's answer are
+/// kept in a `FileIdentityCache` while what they were found from is
+/// unchanged (a found program is checked again each time), so a question
+/// usually costs a `stat` per item instead of a read, a parse and a failed
+/// look-up per search folder. One thread uses an object (in the
 /// extension process, the main loop's): it takes no locks.
 class DesktopApplications {
   public:
@@ -81,6 +81,10 @@ class DesktopApplications {
     Expected<std::vector<std::string>> programFor(std::string_view applicationPath) const;
     /// The absolute path of an executable file for `program`, or none ("").
     std::string findProgram(std::string_view program) const;
+
+    struct Config;
+    /// The configuration file as it is now.
+    std::shared_ptr<const Config> config() const;
 
     struct Kept;
     Settings settings_;

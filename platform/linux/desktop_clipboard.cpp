@@ -2,6 +2,7 @@
 
 #include "platform/linux/gvariant_plist.h"
 #include "platform/linux/posix_io.h"
+#include "platform/linux/xdg_folders.h"
 
 #include <gio/gio.h>
 #include <unistd.h>
@@ -42,6 +43,9 @@ std::unexpected<Error> toolError(const std::string& tool, const std::string& wha
 /// other pipe open. The run goes on a private main context, so the caller's
 /// loop dispatches nothing meanwhile; a failed run says what the tool wrote
 /// on standard error, when it could be read.
+// FIXME: Pasteboard's calls return their outcome, so the caller's main loop
+// waits for the tool, up to kToolTimeoutMs, and serves no file manager
+// meanwhile; a Pasteboard that completes later would not stall it.
 Expected<std::string> runTool(const std::vector<std::string>& argv,
                               std::optional<std::string_view> input) {
     const std::string& tool = argv.front();
@@ -143,12 +147,6 @@ std::string folderOf(const std::string& path) {
 DesktopClipboard::DesktopClipboard(Settings settings) : settings_(std::move(settings)) {}
 
 DesktopClipboard::Settings DesktopClipboard::settingsFromEnvironment() {
-    auto absolute = [](const char* name) -> std::optional<std::string> {
-        const char* value = g_getenv(name);
-        if (value && value[0] == '/')
-            return std::string(value);
-        return std::nullopt;
-    };
     auto set = [](const char* name) {
         const char* value = g_getenv(name);
         return value && value[0] != '\0';
@@ -157,11 +155,7 @@ DesktopClipboard::Settings DesktopClipboard::settingsFromEnvironment() {
     settings.mechanism = set("WAYLAND_DISPLAY") ? Mechanism::WaylandTools
                          : set("DISPLAY")       ? Mechanism::X11Tools
                                                 : Mechanism::File;
-    std::string folder =
-        absolute("XDG_RUNTIME_DIR")
-            .value_or(
-                absolute("XDG_CACHE_HOME").value_or(std::string(g_get_home_dir()) + "/.cache"));
-    settings.fallbackFile = folder + "/corvane/pasteboard";
+    settings.fallbackFile = xdg::runtimeDir().value_or(xdg::cacheHome()) + "/corvane/pasteboard";
     return settings;
 }
 

@@ -1,32 +1,12 @@
 #include "platform/linux/directory_app_group_containers.h"
 
 #include "platform/linux/posix_io.h"
+#include "platform/linux/xdg_folders.h"
 
 #include <cstdlib>
 #include <filesystem>
-#include <pwd.h>
-#include <unistd.h>
 
 namespace corvane {
-
-namespace {
-
-std::string environmentValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? std::string(value) : std::string();
-}
-
-std::string homeFolder() {
-    std::string home = environmentValue("HOME");
-    if (!home.empty())
-        return home;
-    // No HOME (a service started with a scrubbed environment): ask the user database.
-    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
-        return entry->pw_dir;
-    return "/";
-}
-
-} // namespace
 
 DirectoryAppGroupContainers::DirectoryAppGroupContainers(std::string root) {
     std::error_code ignored;
@@ -37,34 +17,39 @@ DirectoryAppGroupContainers::DirectoryAppGroupContainers(std::string root) {
 }
 
 std::string DirectoryAppGroupContainers::rootFromEnvironment() {
-    if (std::string explicitRoot = environmentValue("CORVANE_GROUP_CONTAINERS");
-        !explicitRoot.empty())
+    if (const char* explicitRoot = std::getenv("CORVANE_GROUP_CONTAINERS");
+        explicitRoot && explicitRoot[0] != '\0')
         return explicitRoot;
-    // Relative XDG values are invalid and are ignored, as the XDG rules say.
-    if (std::string dataHome = environmentValue("XDG_DATA_HOME");
-        !dataHome.empty() && dataHome.front() == '/')
-        return FileURL::fromPath(dataHome).appending("corvane/group-containers").path();
-    return FileURL::fromPath(homeFolder())
-        .appending(".local/share/corvane/group-containers")
-        .path();
+    return FileURL::fromPath(xdg::dataHome()).appending("corvane/group-containers").path();
+}
+
+std::optional<FileURL> DirectoryAppGroupContainers::made(FileURL folder) {
+    if (made_.contains(folder.path()))
+        return folder;
+    if (!posix::makeDirectories(folder.path(), 0700))
+        return std::nullopt;
+    made_.insert(folder.path());
+    return folder;
 }
 
 std::optional<FileURL> DirectoryAppGroupContainers::containerURL(std::string_view groupId) {
     if (groupId.empty() || groupId == "." || groupId == ".." ||
         groupId.find('/') != std::string_view::npos || groupId.find('\0') != std::string_view::npos)
         return std::nullopt;
-    if (auto made = made_.find(groupId); made != made_.end())
-        return made->second;
-    FileURL container = FileURL::fromPath(root_).appending(groupId);
-    if (!posix::makeDirectories(container.path(), 0700))
-        return std::nullopt;
-    made_.emplace(groupId, container);
-    return container;
+    return made(FileURL::fromPath(root_).appending(groupId));
+}
+
+std::optional<FileURL> DirectoryAppGroupContainers::folderInContainer(std::string_view groupId,
+                                                                      std::string_view relative) {
+    auto container = containerURL(groupId);
+    return container ? made(container->appending(relative)) : std::nullopt;
 }
 
 void DirectoryAppGroupContainers::containerMayBeGone(std::string_view groupId) {
-    if (auto made = made_.find(groupId); made != made_.end())
-        made_.erase(made);
+    const std::string container = FileURL::fromPath(root_).appending(groupId).path();
+    std::erase_if(made_, [&](const std::string& folder) {
+        return folder == container || folder.starts_with(container + "/");
+    });
 }
 
 } // namespace corvane

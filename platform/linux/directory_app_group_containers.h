@@ -2,14 +2,15 @@
 
 #include "platform/app_group.h"
 
-#include <map>
+#include <set>
 #include <string>
 
 namespace corvane {
 
 /// App Group containers as folders under one root: the container of group
 /// `G` is `<root>/G`, created (with its parents, mode 0700) when first asked
-/// for, and again after `containerMayBeGone`. One thread uses it.
+/// for, and again after `containerMayBeGone`; the same for folders inside a
+/// container. One thread uses it.
 class DirectoryAppGroupContainers : public AppGroupContainers {
   public:
     /// `root` holds the containers; a relative root is taken from the current folder.
@@ -26,15 +27,23 @@ class DirectoryAppGroupContainers : public AppGroupContainers {
     /// once is not looked at again until `containerMayBeGone`.
     std::optional<FileURL> containerURL(std::string_view groupId) override;
 
-    /// The next `containerURL` for `groupId` makes the folder again if it
-    /// has gone: call it when something expected inside was found missing.
+    /// `<container>/<relative>` in the container of `groupId`, made with the
+    /// container as `containerURL` makes it; none as for `containerURL`.
+    std::optional<FileURL> folderInContainer(std::string_view groupId, std::string_view relative);
+
+    /// The next look-up of the container of `groupId`, or of a folder in it,
+    /// makes the folders again if they have gone: call it when something
+    /// expected inside was found missing.
     void containerMayBeGone(std::string_view groupId);
 
     const std::string& root() const { return root_; }
 
   private:
+    /// `folder`, made unless it was made before.
+    std::optional<FileURL> made(FileURL folder);
+
     std::string root_;
-    std::map<std::string, FileURL, std::less<>> made_; // by group id
+    std::set<std::string, std::less<>> made_; // paths of folders made
 };
 
 } // namespace corvane

@@ -9,8 +9,6 @@ namespace corvane {
 
 namespace {
 
-// Seconds between the Unix epoch and the property-list epoch (2001-01-01).
-constexpr double kReferenceDateOffset = 978307200.0;
 // GVariant itself refuses deeper values on receipt.
 constexpr int kMaxReceiveDepth = 128;
 
@@ -75,7 +73,8 @@ Glib::VariantBase toVariant(const PlistValue& value) {
     if (const PlistData* data = std::get_if<PlistData>(&storage))
         return bytesVariant(data->bytes);
     if (const PlistDate* date = std::get_if<PlistDate>(&storage))
-        return own(g_variant_new("(d)", date->secondsSinceReferenceDate + kReferenceDateOffset));
+        return own(
+            g_variant_new("(d)", date->secondsSinceReferenceDate + PlistDate::kEpochUnixSeconds));
     if (const PlistArray* array = std::get_if<PlistArray>(&storage)) {
         GVariantBuilder builder;
         g_variant_builder_init(&builder, G_VARIANT_TYPE("av"));
@@ -174,7 +173,7 @@ std::optional<PlistValue> fromVariant(GVariant* value, int depth) {
         if (g_variant_type_equal(type, G_VARIANT_TYPE("(d)"))) {
             double unixSeconds = 0;
             g_variant_get(value, "(d)", &unixSeconds);
-            return PlistValue(PlistDate{unixSeconds - kReferenceDateOffset});
+            return PlistValue(PlistDate{unixSeconds - PlistDate::kEpochUnixSeconds});
         }
         return arrayFromVariant(value, depth);
     case G_VARIANT_CLASS_HANDLE:

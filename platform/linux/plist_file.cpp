@@ -2,7 +2,6 @@
 
 #include "platform/plist/plist_codec.h"
 
-#include <algorithm>
 #include <cerrno>
 
 namespace corvane {
@@ -38,59 +37,27 @@ Expected<PlistFile> readPlistFile(const std::string& path) {
 }
 
 PlistFileCache::PlistFileCache(std::size_t capacity)
-    : capacity_(std::max<std::size_t>(capacity, 1)),
-      empty_(std::make_shared<const PlistDictionary>()) {}
+    : kept_(capacity), empty_(std::make_shared<const PlistDictionary>()) {}
 
 Expected<SharedPlistFile> PlistFileCache::read(const std::string& path) {
-    if (posix::isUsablePath(path)) {
-        auto found = posix::fileIdentity(path);
-        if (found) {
-            for (Entry& entry : entries_) {
-                if (entry.path == path && entry.identity == *found) {
-                    entry.lastUse = ++uses_;
-                    return entry.file;
-                }
-            }
-        } else if (found.error().code == std::errc::no_such_file_or_directory) {
-            forget(path);
-            return SharedPlistFile{PlistFileState::Missing, empty_};
-        }
-        // Anything else the look-up met, the read below meets and reports.
-    }
-
+    if (auto kept = kept_.find(path))
+        return *kept;
     const std::int64_t readBegan = posix::fileClockNow();
     posix::FileIdentity identity;
     auto file = readPlistFileAt(path, &identity);
     if (!file) {
-        forget(path);
+        kept_.forget(path);
         return std::unexpected(file.error());
     }
     SharedPlistFile shared{file->state, empty_};
     if (file->state == PlistFileState::Good)
         shared.root = std::make_shared<const PlistDictionary>(std::move(file->root));
-    // A missing file left no identity; a file that changed too recently may
-    // change again within the same tick, unseen.
-    if (file->state != PlistFileState::Missing && posix::hasSettled(identity, readBegan))
-        keep(path, identity, shared);
+    // A missing file left no identity to watch.
+    if (file->state == PlistFileState::Missing)
+        kept_.forget(path);
     else
-        forget(path);
+        kept_.keep(path, {{path, identity}}, readBegan, shared);
     return shared;
-}
-
-void PlistFileCache::keep(const std::string& path, const posix::FileIdentity& identity,
-                          const SharedPlistFile& file) {
-    auto slot = std::ranges::find(entries_, path, &Entry::path);
-    if (slot == entries_.end()) {
-        if (entries_.size() < capacity_)
-            slot = entries_.emplace(entries_.end());
-        else
-            slot = std::ranges::min_element(entries_, {}, &Entry::lastUse);
-    }
-    *slot = Entry{path, identity, file, ++uses_};
-}
-
-void PlistFileCache::forget(const std::string& path) {
-    std::erase_if(entries_, [&](const Entry& entry) { return entry.path == path; });
 }
 
 } // namespace corvane

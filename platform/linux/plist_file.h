@@ -1,14 +1,12 @@
 #pragma once
 
 #include "platform/error.h"
-#include "platform/linux/posix_io.h"
+#include "platform/linux/file_identity_cache.h"
 #include "platform/plist_value.h"
 
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace corvane {
 
@@ -49,21 +47,12 @@ struct SharedPlistFile {
     std::shared_ptr<const PlistDictionary> root;
 };
 
-/// Property-list files read once and reused while they stay unchanged: a
-/// file read again and again costs one `stat` instead of a read and a parse.
-///
-/// Writers replace these files by rename, and any change to a file changes
-/// its `posix::FileIdentity`, so a kept content is served only while the
-/// identity found at the path equals the identity of the file it was read
-/// from. Two changes within one tick of the file-time clock can leave the
-/// identity alike (an inode number is reused, the size is the same), so a
-/// content is kept only when its file had last changed at least
-/// `posix::kSettleTime` before the read began (see `posix::hasSettled`); one
-/// read sooner is read again next time.
-///
-/// Keeps at most `capacity` paths and forgets the least recently used. One
-/// thread uses a cache and everything that reads through it (in the extension
-/// process, the main loop's): it takes no locks.
+/// Property-list files read once and reused while they stay unchanged (see
+/// `FileIdentityCache`: writers replace these files by rename, and any change
+/// gives a file a new `posix::FileIdentity`): a file read again and again
+/// costs one `stat` instead of a read and a parse. One thread uses a cache
+/// and everything that reads through it (in the extension process, the main
+/// loop's).
 class PlistFileCache {
   public:
     static constexpr std::size_t kDefaultCapacity = 8;
@@ -74,20 +63,7 @@ class PlistFileCache {
     Expected<SharedPlistFile> read(const std::string& path);
 
   private:
-    struct Entry {
-        std::string path;
-        posix::FileIdentity identity;
-        SharedPlistFile file;
-        std::uint64_t lastUse = 0;
-    };
-
-    void keep(const std::string& path, const posix::FileIdentity& identity,
-              const SharedPlistFile& file);
-    void forget(const std::string& path);
-
-    std::size_t capacity_;
-    std::vector<Entry> entries_;
-    std::uint64_t uses_ = 0;
+    FileIdentityCache<SharedPlistFile> kept_;
     std::shared_ptr<const PlistDictionary> empty_;
 };
 

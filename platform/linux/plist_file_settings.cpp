@@ -172,22 +172,12 @@ template <typename Change> Expected<void> PlistFileSettingsSuite::update(Change&
 
 std::optional<std::string> PlistFileSettingsProvider::suiteFile(std::string_view suiteName,
                                                                 Recheck recheck) {
-    if (auto made = madeSuiteFiles_.find(suiteName); made != madeSuiteFiles_.end()) {
-        if (recheck == Recheck::No)
-            return made->second;
-        madeSuiteFiles_.erase(made);
-    }
     if (recheck == Recheck::Yes)
         containers_.containerMayBeGone(suiteName);
-    auto container = containers_.containerURL(suiteName);
-    if (!container)
+    auto preferences = containers_.folderInContainer(suiteName, "Library/Preferences");
+    if (!preferences)
         return std::nullopt;
-    FileURL preferences = container->appending("Library").appending("Preferences");
-    if (!posix::makeDirectories(preferences.path(), 0700))
-        return std::nullopt;
-    std::string path = preferences.appending(std::string(suiteName) + ".plist").path();
-    madeSuiteFiles_.emplace(suiteName, path);
-    return path;
+    return preferences->appending(std::string(suiteName) + ".plist").path();
 }
 
 std::unique_ptr<SettingsSuite> PlistFileSettingsProvider::openSuite(std::string_view suiteName) {

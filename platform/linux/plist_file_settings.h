@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -97,7 +96,6 @@ class PlistFileSettingsProvider : public SettingsProvider {
     DirectoryAppGroupContainers& containers_;
     std::shared_ptr<PlistFileCache> files_;
     std::chrono::milliseconds lockWait_;
-    std::map<std::string, std::string, std::less<>> madeSuiteFiles_; // by suite name
 };
 
 } // namespace corvane

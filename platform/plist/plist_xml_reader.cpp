@@ -3,13 +3,13 @@
 // declarations are refused outright so no expansion can blow up.
 
 #include "platform/plist/plist_codec_internal.h"
+#include "platform/plist/plist_text.h"
 #include "platform/unicode.h"
 
 #include <expat.h>
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -82,99 +82,6 @@ std::optional<double> parseReal(std::string_view text) {
     if (text.empty() || ec != std::errc() || end != text.data() + text.size())
         return std::nullopt;
     return value;
-}
-
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-// "YYYY-MM-DDTHH:MM:SSZ" to seconds since 2001-01-01T00:00:00Z.
-std::optional<double> parseDate(std::string_view text) {
-    text = trimmed(text);
-    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
-        text[13] != ':' || text[16] != ':' || text[19] != 'Z')
-        return std::nullopt;
-    auto field = [&](std::size_t at, std::size_t length) -> int {
-        int v = 0;
-        for (std::size_t i = at; i < at + length; ++i) {
-            if (text[i] < '0' || text[i] > '9')
-                return -1;
-            v = v * 10 + (text[i] - '0');
-        }
-        return v;
-    };
-    int year = field(0, 4), month = field(5, 2), day = field(8, 2);
-    int hour = field(11, 2), minute = field(14, 2), second = field(17, 2);
-    if (year < 1 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 ||
-        minute > 59 || second < 0 || second > 59)
-        return std::nullopt;
-    static constexpr int kDaysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    if (day > kDaysInMonth[month - 1] + (month == 2 && leap ? 1 : 0))
-        return std::nullopt;
-    constexpr std::int64_t kReferenceDay = 11323; // 2001-01-01 counted from 1970-01-01
-    std::int64_t days =
-        daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
-        kReferenceDay;
-    return static_cast<double>(days * 86400 + hour * 3600 + minute * 60 + second);
-}
-
-int base64Digit(char c) {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
-}
-
-// Base64 with white space anywhere; padding is optional but nothing may
-// follow it.
-std::optional<std::string> decodeBase64(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() / 4 * 3);
-    std::uint32_t bits = 0;
-    int pending = 0;
-    bool padded = false;
-    for (char c : text) {
-        if (isXmlSpace(c))
-            continue;
-        if (c == '=') {
-            padded = true;
-            continue;
-        }
-        int digit = base64Digit(c);
-        if (digit < 0 || padded)
-            return std::nullopt;
-        bits = (bits << 6) | static_cast<std::uint32_t>(digit);
-        if (++pending == 4) {
-            out += static_cast<char>((bits >> 16) & 0xFF);
-            out += static_cast<char>((bits >> 8) & 0xFF);
-            out += static_cast<char>(bits & 0xFF);
-            bits = 0;
-            pending = 0;
-        }
-    }
-    if (pending == 1)
-        return std::nullopt;
-    if (pending == 2)
-        out += static_cast<char>((bits >> 4) & 0xFF);
-    if (pending == 3) {
-        out += static_cast<char>((bits >> 10) & 0xFF);
-        out += static_cast<char>((bits >> 2) & 0xFF);
-    }
-    return out;
 }
 
 class XmlReader {
@@ -362,8 +269,8 @@ class XmlReader {
             fail("malformed <real>");
             return std::nullopt;
         case Element::Date:
-            if (auto v = parseDate(frame.text))
-                return PlistValue(PlistDate{*v});
+            if (auto v = parseDate(trimmed(frame.text)))
+                return PlistValue(*v);
             fail("malformed <date>");
             return std::nullopt;
         case Element::Data:

@@ -2,11 +2,11 @@
 // element per line, tab indentation.
 
 #include "platform/plist/plist_codec_internal.h"
+#include "platform/plist/plist_text.h"
 #include "platform/unicode.h"
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace corvane::plist {
 namespace {
@@ -29,47 +29,6 @@ bool hasForbiddenCharacter(std::string_view text) {
             return true;
     }
     return false;
-}
-
-void civilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    y = static_cast<std::int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y += m <= 2;
-}
-
-constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-std::string encodeBase64(std::string_view bytes) {
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    std::size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        auto n = (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16) |
-                 (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8) |
-                 static_cast<unsigned char>(bytes[i + 2]);
-        out += kBase64[(n >> 18) & 63];
-        out += kBase64[(n >> 12) & 63];
-        out += kBase64[(n >> 6) & 63];
-        out += kBase64[n & 63];
-    }
-    std::size_t rest = bytes.size() - i;
-    if (rest > 0) {
-        std::uint32_t n = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
-        if (rest == 2)
-            n |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
-        out += kBase64[(n >> 18) & 63];
-        out += kBase64[(n >> 12) & 63];
-        out += rest == 2 ? kBase64[(n >> 6) & 63] : '=';
-        out += '=';
-    }
-    return out;
 }
 
 class XmlWriter {
@@ -140,28 +99,11 @@ class XmlWriter {
         return std::string(buffer, end);
     }
 
-    bool writeDate(int level, double seconds) {
-        // Years 1 to 9999: the four digits the text form has.
-        constexpr double kFirst = -63113904000.0; // 0001-01-01T00:00:00Z
-        constexpr double kEnd = 252423993600.0;   // 10000-01-01T00:00:00Z
-        if (!(seconds >= kFirst && seconds < kEnd))
+    bool writeDate(int level, const PlistDate& date) {
+        auto text = formatDate(date, DatePrecision::Seconds);
+        if (!text)
             return fail("date outside the years 1 to 9999");
-        auto whole = static_cast<std::int64_t>(std::floor(seconds));
-        std::int64_t days = whole / 86400;
-        std::int64_t rest = whole % 86400;
-        if (rest < 0) {
-            rest += 86400;
-            --days;
-        }
-        std::int64_t year = 0;
-        unsigned month = 0;
-        unsigned day = 0;
-        civilFromDays(days + 11323, year, month, day);
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02dZ",
-                      static_cast<int>(year), month, day, static_cast<int>(rest / 3600),
-                      static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
-        return leaf(level, "date", buffer);
+        return leaf(level, "date", *text);
     }
 
     bool writeData(int level, std::string_view bytes) {
@@ -195,7 +137,7 @@ class XmlWriter {
         if (const double* d = std::get_if<double>(&s))
             return leaf(level, "real", formatReal(*d));
         if (const PlistDate* date = std::get_if<PlistDate>(&s))
-            return writeDate(level, date->secondsSinceReferenceDate);
+            return writeDate(level, *date);
         if (const PlistData* data = std::get_if<PlistData>(&s))
             return writeData(level, data->bytes);
         if (const std::string* text = std::get_if<std::string>(&s)) {
