@@ -2,11 +2,23 @@
 
 #include "platform/plist/plist_codec.h"
 
+#include <malloc.h>
+
 #include <cerrno>
 
 namespace corvane {
 
 namespace {
+
+// Parsing a large file leaves the heap with many pages of small blocks that
+// the allocator keeps after they are freed; hand them back to the system
+// when the last holder drops such content.
+struct GiveBackOnDrop {
+    void operator()(const PlistDictionary* root) const {
+        delete root;
+        ::malloc_trim(0);
+    }
+};
 
 Expected<PlistFile> readPlistFileAt(const std::string& path, posix::FileIdentity* identity) {
     if (!posix::isUsablePath(path))
@@ -49,11 +61,16 @@ Expected<SharedPlistFile> PlistFileCache::read(const std::string& path) {
         kept_.forget(path);
         return std::unexpected(file.error());
     }
+    const auto size = static_cast<std::size_t>(identity.size);
     SharedPlistFile shared{file->state, empty_};
-    if (file->state == PlistFileState::Good)
+    if (file->state == PlistFileState::Good && size >= kGiveBackAbove)
+        shared.root = std::shared_ptr<const PlistDictionary>(
+            new PlistDictionary(std::move(file->root)), GiveBackOnDrop{});
+    else if (file->state == PlistFileState::Good)
         shared.root = std::make_shared<const PlistDictionary>(std::move(file->root));
-    // A missing file left no identity to watch.
-    if (file->state == PlistFileState::Missing)
+    // A missing file left no identity to watch; a very large one is read
+    // again each time rather than held while nobody uses it.
+    if (file->state == PlistFileState::Missing || size > kMaxKeptSize)
         kept_.forget(path);
     else
         kept_.keep(path, {{path, identity}}, readBegan, shared);

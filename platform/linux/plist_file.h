@@ -53,9 +53,15 @@ struct SharedPlistFile {
 /// costs one `stat` instead of a read and a parse. One thread uses a cache
 /// and everything that reads through it (in the extension process, the main
 /// loop's).
+///
+/// A file larger than `kMaxKeptSize` is parsed at each read and not kept, and
+/// the memory of content from a file of `kGiveBackAbove` bytes or more goes
+/// back to the system when its last holder drops it.
 class PlistFileCache {
   public:
     static constexpr std::size_t kDefaultCapacity = 8;
+    static constexpr std::size_t kMaxKeptSize = std::size_t{8} << 20;
+    static constexpr std::size_t kGiveBackAbove = std::size_t{1} << 20;
 
     explicit PlistFileCache(std::size_t capacity = kDefaultCapacity);
 

@@ -137,6 +137,12 @@ TEST_F(SettingsFileTest, AKeepingReaderSeesEveryChangeAndMakesAGoneContainerAgai
 
     std::this_thread::sleep_for(posix::kSettleTime + 50ms);
     EXPECT_EQ(read(), read()) << "a settled file is read once";
+    const PlistDictionary large{
+        {"blob", PlistData{std::string(PlistFileCache::kMaxKeptSize + 1, 'x')}}};
+    temp_.writeFile(options, plist::writeBinary(large).value());
+    std::this_thread::sleep_for(posix::kSettleTime + 50ms);
+    EXPECT_NE(read(), read()) << "a very large file is not held between reads";
+    EXPECT_EQ(*read(), large);
     EXPECT_TRUE(reader.openSuite(kSuite)->boolForKey("appIsRunning"));
     const auto size = fs::file_size(temp_ / kFile);
     ASSERT_TRUE(open()->setObject(false, "appIsRunning"));
