@@ -77,8 +77,10 @@ struct DesktopApplications::Config {
 /// never watched (a `chmod +x` changes no folder), and a found program is
 /// checked again on every question.
 struct DesktopApplications::Kept {
-    FileIdentityCache<std::shared_ptr<const Config>> config{1};
-    FileIdentityCache<std::string> searches{kMaxKeptSearches};
+    explicit Kept(ChangeWatch* watch) : config(1, watch), searches(kMaxKeptSearches, watch) {}
+
+    FileIdentityCache<std::shared_ptr<const Config>> config;
+    FileIdentityCache<std::string> searches;
 };
 
 std::shared_ptr<const DesktopApplications::Config> DesktopApplications::config() const {
@@ -121,8 +123,8 @@ std::shared_ptr<const DesktopApplications::Config> DesktopApplications::config()
     return fresh;
 }
 
-DesktopApplications::DesktopApplications(Settings settings)
-    : settings_(std::move(settings)), kept_(std::make_unique<Kept>()) {}
+DesktopApplications::DesktopApplications(Settings settings, ChangeWatch* watch)
+    : settings_(std::move(settings)), kept_(std::make_unique<Kept>(watch)) {}
 DesktopApplications::~DesktopApplications() = default;
 
 DesktopApplications::Settings DesktopApplications::settingsFromEnvironment() {

@@ -9,6 +9,8 @@
 
 namespace corvane {
 
+class ChangeWatch;
+
 /// The Linux programs that play the roles of the application bundles the
 /// extension names ("/Applications/Visual Studio Code.app" and the like).
 ///
@@ -46,7 +48,9 @@ class DesktopApplications {
         bool operator==(const Command&) const = default;
     };
 
-    explicit DesktopApplications(Settings settings);
+    /// With `watch`, what was found is kept without a look at the disk while
+    /// the watch reports no change (see `FileIdentityCache`).
+    explicit DesktopApplications(Settings settings, ChangeWatch* watch = nullptr);
     ~DesktopApplications();
 
     /// `$XDG_CONFIG_HOME/corvane/applications.ini` (else under `~/.config`)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/linux/change_watch.h"
 #include "platform/linux/posix_io.h"
 
 #include <algorithm>
@@ -46,12 +47,17 @@ bool watchAbsence(std::string_view folder, std::string_view name,
 /// cache attributes and show a change late, as their cached look-ups do
 /// without us.
 ///
+/// With a `ChangeWatch`, a value looked at once after it was kept is then
+/// returned without a `stat` while the watch reports no change anywhere; the
+/// watch misses what it says it misses, and the look at each item remains
+/// for whatever it could not watch.
+///
 /// Keeps at most `capacity` keys and forgets the least recently used. One
 /// thread uses a cache: it takes no locks.
 template <typename Value> class FileIdentityCache {
   public:
-    explicit FileIdentityCache(std::size_t capacity)
-        : capacity_(std::max<std::size_t>(capacity, 1)) {}
+    explicit FileIdentityCache(std::size_t capacity, ChangeWatch* watch = nullptr)
+        : capacity_(std::max<std::size_t>(capacity, 1)), watch_(watch) {}
 
     /// The value kept under `key` when every item it was found from is
     /// unchanged; none otherwise, and the key is forgotten.
@@ -59,9 +65,15 @@ template <typename Value> class FileIdentityCache {
         auto entry = std::ranges::find(entries_, key, &Entry::key);
         if (entry == entries_.end())
             return std::nullopt;
-        if (!unchanged(entry->watched)) {
-            entries_.erase(entry);
-            return std::nullopt;
+        // Asked before the look: a change during or after it shows as a new
+        // generation next time.
+        const std::uint64_t generation = entry->watching ? watch_->generation() : 0;
+        if (generation == 0 || generation != entry->lookedAt) {
+            if (!unchanged(entry->watched)) {
+                entries_.erase(entry);
+                return std::nullopt;
+            }
+            entry->lookedAt = generation;
         }
         entry->lastUse = ++uses_;
         return entry->value;
@@ -85,7 +97,12 @@ template <typename Value> class FileIdentityCache {
             else
                 slot = std::ranges::min_element(entries_, {}, &Entry::lastUse);
         }
-        *slot = Entry{std::string(key), std::move(watched), std::move(value), ++uses_};
+        // The watches come before the first look, so nothing between the
+        // look-up and that look goes unseen.
+        const bool watching = watch_ && std::ranges::all_of(watched, [&](const WatchedItem& item) {
+                                  return watch_->watch(item.path);
+                              });
+        *slot = Entry{std::string(key), std::move(watched), std::move(value), ++uses_, watching};
     }
 
     void forget(std::string_view key) {
@@ -98,9 +115,13 @@ template <typename Value> class FileIdentityCache {
         std::vector<WatchedItem> watched;
         Value value;
         std::uint64_t lastUse = 0;
+        bool watching = false;
+        /// The watch's generation when the items were last seen unchanged.
+        std::uint64_t lookedAt = 0;
     };
 
     std::size_t capacity_;
+    ChangeWatch* watch_;
     std::vector<Entry> entries_;
     std::uint64_t uses_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "platform/linux/linux_platform.h"
 
 #include "platform/linux/bookmark_security_scope.h"
+#include "platform/linux/change_watch.h"
 #include "platform/linux/dbus_notification_center.h"
 #include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/freedesktop_alert.h"
@@ -30,13 +31,16 @@ LinuxPlatformConfig LinuxPlatformConfig::fromEnvironment() {
 struct LinuxPlatform::Impl {
     Impl(Glib::RefPtr<Gio::DBus::Connection> connection, std::ostream& diagnostics,
          LinuxPlatformConfig config)
-        : applications(std::move(config.applications)), containers(std::move(config.containerRoot)),
-          notifications(connection, diagnostics), workspace(connection, applications, scheduler),
-          pasteboard(std::move(config.clipboard)), alerts(connection, diagnostics) {}
+        : applications(std::move(config.applications), &changes),
+          containers(std::move(config.containerRoot)), notifications(connection, diagnostics),
+          workspace(connection, applications, scheduler), pasteboard(std::move(config.clipboard)),
+          alerts(connection, diagnostics) {}
 
+    ChangeWatch changes;
     DesktopApplications applications;
     DirectoryAppGroupContainers containers;
-    std::shared_ptr<PlistFileCache> plistFiles = std::make_shared<PlistFileCache>();
+    std::shared_ptr<PlistFileCache> plistFiles =
+        std::make_shared<PlistFileCache>(PlistFileCache::kDefaultCapacity, &changes);
     PlistFileSettingsProvider settings{containers, plistFiles};
     PosixFileManager files{plistFiles, &applications};
     BookmarkSecurityScope security;

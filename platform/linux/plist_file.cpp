@@ -48,8 +48,8 @@ Expected<PlistFile> readPlistFile(const std::string& path) {
     return readPlistFileAt(path, nullptr);
 }
 
-PlistFileCache::PlistFileCache(std::size_t capacity)
-    : kept_(capacity), empty_(std::make_shared<const PlistDictionary>()) {}
+PlistFileCache::PlistFileCache(std::size_t capacity, ChangeWatch* watch)
+    : kept_(capacity, watch), empty_(std::make_shared<const PlistDictionary>()) {}
 
 Expected<SharedPlistFile> PlistFileCache::read(const std::string& path) {
     if (auto kept = kept_.find(path))

@@ -63,7 +63,7 @@ class PlistFileCache {
     static constexpr std::size_t kMaxKeptSize = std::size_t{8} << 20;
     static constexpr std::size_t kGiveBackAbove = std::size_t{1} << 20;
 
-    explicit PlistFileCache(std::size_t capacity = kDefaultCapacity);
+    explicit PlistFileCache(std::size_t capacity = kDefaultCapacity, ChangeWatch* watch = nullptr);
 
     /// What `readPlistFile(path)` gives now: the same states and failures.
     Expected<SharedPlistFile> read(const std::string& path);

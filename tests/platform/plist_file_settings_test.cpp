@@ -2,6 +2,7 @@
 // by the typed suite in tests/contract, and two processes writing at once by
 // the companion's grant loops in tests/integration; these are the file's own.
 
+#include "platform/linux/change_watch.h"
 #include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/plist_file.h"
 #include "platform/linux/plist_file_settings.h"
@@ -110,9 +111,11 @@ TEST_F(SettingsFileTest, UnreadableFilesReadAsEmptyAndFailedWritesLoseNothing) {
     EXPECT_FALSE(called);
 }
 
-// A reader that keeps its cache across reads, as the extension process does.
+// A reader that keeps its cache across reads and watches for changes, as the
+// extension process does.
 TEST_F(SettingsFileTest, AKeepingReaderSeesEveryChangeAndMakesAGoneContainerAgain) {
-    auto cache = std::make_shared<PlistFileCache>();
+    ChangeWatch watch;
+    auto cache = std::make_shared<PlistFileCache>(PlistFileCache::kDefaultCapacity, &watch);
     DirectoryAppGroupContainers containers(temp_ / "containers");
     PlistFileSettingsProvider reader(containers, cache);
     const std::string options = "containers/group.Test.Settings/Options.plist";
