@@ -4,7 +4,10 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <string_view>
+#include <vector>
 
 namespace corvane {
 
@@ -68,12 +71,27 @@ Expected<SharedPlistFile> PlistFileCache::read(const std::string& path) {
             new PlistDictionary(std::move(file->root)), GiveBackOnDrop{});
     else if (file->state == PlistFileState::Good)
         shared.root = std::make_shared<const PlistDictionary>(std::move(file->root));
-    // A missing file left no identity to watch; a very large one is read
-    // again each time rather than held while nobody uses it.
-    if (file->state == PlistFileState::Missing || size > kMaxKeptSize)
+    std::vector<WatchedItem> watched;
+    if (file->state != PlistFileState::Missing) {
+        watched.push_back({path, identity});
+    } else {
+        // Kept while its folder shows that nothing has come to the path.
+        const std::size_t slash = path.rfind('/');
+        if (slash == std::string::npos ||
+            !watchAbsence(std::string_view(path).substr(0, std::max<std::size_t>(slash, 1)),
+                          std::string_view(path).substr(slash + 1), watched))
+            watched.clear();
+    }
+    // At most one very large file is held at a time, so what is kept stays
+    // bounded whatever the files hold.
+    if (size > kMaxKeptSize && !largeKept_.empty() && largeKept_ != path)
+        kept_.forget(largeKept_);
+    if (size > kMaxKeptSize)
+        largeKept_ = path;
+    if (watched.empty())
         kept_.forget(path);
     else
-        kept_.keep(path, {{path, identity}}, readBegan, shared);
+        kept_.keep(path, std::move(watched), readBegan, shared);
     return shared;
 }
 

@@ -54,9 +54,9 @@ struct SharedPlistFile {
 /// and everything that reads through it (in the extension process, the main
 /// loop's).
 ///
-/// A file larger than `kMaxKeptSize` is parsed at each read and not kept, and
-/// the memory of content from a file of `kGiveBackAbove` bytes or more goes
-/// back to the system when its last holder drops it.
+/// Of the files larger than `kMaxKeptSize`, only the last one read is kept,
+/// and the memory of content from a file of `kGiveBackAbove` bytes or more
+/// goes back to the system when its last holder drops it.
 class PlistFileCache {
   public:
     static constexpr std::size_t kDefaultCapacity = 8;
@@ -70,6 +70,7 @@ class PlistFileCache {
 
   private:
     FileIdentityCache<SharedPlistFile> kept_;
+    std::string largeKept_;
     std::shared_ptr<const PlistDictionary> empty_;
 };
 

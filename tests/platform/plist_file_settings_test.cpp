@@ -142,10 +142,14 @@ TEST_F(SettingsFileTest, AKeepingReaderSeesEveryChangeAndMakesAGoneContainerAgai
     EXPECT_EQ(read(), read()) << "a settled file is read once";
     const PlistDictionary large{
         {"blob", PlistData{std::string(PlistFileCache::kMaxKeptSize + 1, 'x')}}};
-    temp_.writeFile(options, plist::writeBinary(large).value());
+    const std::string otherOptions = options + ".other";
+    for (const std::string& file : {options, otherOptions})
+        temp_.writeFile(file, plist::writeBinary(large).value());
     std::this_thread::sleep_for(posix::kSettleTime + 50ms);
-    EXPECT_NE(read(), read()) << "a very large file is not held between reads";
-    EXPECT_EQ(*read(), large);
+    const auto first = read();
+    EXPECT_EQ(first, read());
+    EXPECT_EQ(*cache->read(temp_ / otherOptions).value().root, large);
+    EXPECT_NE(first, read()) << "one very large file is held at a time";
     EXPECT_TRUE(reader.openSuite(kSuite)->boolForKey("appIsRunning"));
     const auto size = fs::file_size(temp_ / kFile);
     ASSERT_TRUE(open()->setObject(false, "appIsRunning"));
