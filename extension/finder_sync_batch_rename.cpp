@@ -61,7 +61,11 @@ void FinderSync::writeBatchRenameRequest(const std::vector<std::string>& paths,
     // or a full disk stops every write. The previous record must not stand
     // for this request.
     logLine(services_.log, std::string(kRequestNotStoredLinePrefix) + stored.error().description);
-    std::unique_ptr<SettingsSuite> suite = services_.settings.openSuite(contract::kAppGroupId);
+    // A lock that stayed taken would only be waited for again: the menu
+    // must not wait twice.
+    const bool lockTaken = stored.error().code == std::errc::resource_unavailable_try_again;
+    std::unique_ptr<SettingsSuite> suite =
+        lockTaken ? nullptr : services_.settings.openSuite(contract::kAppGroupId);
     if (suite && suite->removeObject(contract::kBatchRenameRequestKey))
         return;
     // An error form has told the companion app already.

@@ -21,8 +21,10 @@ class CharacterText {
     bool beginsWith(const CharacterText& prefix) const;
 
   private:
-    /// The characters of an ASCII text, which are not kept ahead.
-    std::vector<std::string> asciiCharacters() const;
+    /// The character at `position` (an index into `characters_`, or a byte
+    /// offset for ASCII text, whose characters are not kept ahead), moving
+    /// `position` past it; empty at the end.
+    std::string_view nextCharacter(std::size_t& position) const;
 
     std::string bytes_;
     bool ascii_;

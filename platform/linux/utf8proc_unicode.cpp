@@ -80,17 +80,19 @@ CharacterText::CharacterText(std::string_view text)
                                                : composed(cluster).value_or(std::string(cluster)));
 }
 
-std::vector<std::string> CharacterText::asciiCharacters() const {
-    std::vector<std::string> characters;
-    characters.reserve(bytes_.size());
-    for (std::size_t i = 0; i < bytes_.size(); ++i) {
-        // After an ASCII character only a LF after a CR stays in the same one.
-        if (bytes_[i] == '\r' && i + 1 < bytes_.size() && bytes_[i + 1] == '\n')
-            characters.push_back(bytes_.substr(i++, 2));
-        else
-            characters.push_back(bytes_.substr(i, 1));
-    }
-    return characters;
+std::string_view CharacterText::nextCharacter(std::size_t& position) const {
+    if (!ascii_)
+        return position < characters_.size() ? std::string_view(characters_[position++])
+                                             : std::string_view();
+    if (position >= bytes_.size())
+        return {};
+    // After an ASCII character only a LF after a CR stays in the same one.
+    const std::size_t length =
+        bytes_[position] == '\r' && position + 1 < bytes_.size() && bytes_[position + 1] == '\n'
+            ? 2
+            : 1;
+    position += length;
+    return std::string_view(bytes_).substr(position - length, length);
 }
 
 bool CharacterText::beginsWith(const CharacterText& prefix) const {
@@ -106,13 +108,14 @@ bool CharacterText::beginsWith(const CharacterText& prefix) const {
         return std::string_view(bytes_).starts_with(prefix.bytes_) &&
                !(prefix.bytes_.back() == '\r' && bytes_.size() > prefix.bytes_.size() &&
                  bytes_[prefix.bytes_.size()] == '\n');
-    const std::vector<std::string> ownAscii =
-        ascii_ ? asciiCharacters() : std::vector<std::string>{};
-    const std::vector<std::string> prefixAscii =
-        prefix.ascii_ ? prefix.asciiCharacters() : std::vector<std::string>{};
-    const auto& own = ascii_ ? ownAscii : characters_;
-    const auto& theirs = prefix.ascii_ ? prefixAscii : prefix.characters_;
-    return theirs.size() <= own.size() && std::equal(theirs.begin(), theirs.end(), own.begin());
+    std::size_t own = 0, theirs = 0;
+    for (;;) {
+        const std::string_view wanted = prefix.nextCharacter(theirs);
+        if (wanted.empty())
+            return true;
+        if (nextCharacter(own) != wanted)
+            return false;
+    }
 }
 
 bool hasCharacterPrefix(std::string_view text, std::string_view prefix) {
