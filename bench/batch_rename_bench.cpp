@@ -7,7 +7,7 @@
 //   the settings file once, and the process's resident memory over 10,000
 //   idle ticks.
 
-#include "bench/process_memory.h"
+#include "bench/process_usage.h"
 #include "bench/realistic_finder_sync.h"
 #include "bench/rename_batches.h"
 #include "bench/samples.h"

@@ -9,7 +9,7 @@
 // - with the settings window open.
 // Under Xvfb on a private bus, with GSettings in memory.
 
-#include "bench/process_memory.h"
+#include "bench/process_usage.h"
 #include "extension/companion_contract.h"
 #include "tests/desktop/desktop_session.h"
 #include "tests/integration/fake_bus_service.h"

@@ -10,9 +10,10 @@
 // - one execute of 10,000 renames in a folder "ünï" with 1,000 granted
 //   folders, until the result record is written;
 // - resident memory while a 55 MB suite is current, and once a small one
-//   has replaced it and been read.
+//   has replaced it and been read; the idle process's processor time with
+//   each.
 
-#include "bench/process_memory.h"
+#include "bench/process_usage.h"
 #include "bench/realistic_finder_sync.h"
 #include "bench/rename_batches.h"
 #include "bench/samples.h"
@@ -79,8 +80,19 @@ struct Extension {
             throw std::runtime_error("cannot open the shared settings");
         return suite;
     }
-    std::string suiteFile() { return settings.settings().suiteFilePath(contract::kAppGroupId).value(); }
+    std::string suiteFile() {
+        return settings.settings().suiteFilePath(contract::kAppGroupId).value();
+    }
     double residentMegabytes() const { return bench::residentMegabytes(env, finderbus::kBusName); }
+    /// The share of one processor the extension uses over the next `span`
+    /// while asked for nothing (its poll timer runs), in per cent.
+    double idleProcessorPercent(std::chrono::milliseconds span) const {
+        const std::string pid = bench::ownerOf(env, finderbus::kBusName);
+        const double before = bench::processorSeconds(pid);
+        std::this_thread::sleep_for(span);
+        return (bench::processorSeconds(pid) - before) * 100 /
+               std::chrono::duration<double>(span).count();
+    }
     /// How many lines of its standard output hold `text`.
     long linesWith(std::string_view text) const {
         return std::ranges::count_if(process->lines(),
@@ -233,8 +245,8 @@ void BM_BatchRenameRequestWithSuiteLock(benchmark::State& state) {
         double performed = 0;
         for (auto _ : state) {
             const auto start = Clock::now();
-            if (auto done = world.ext.client.perform(batchRename, {world.ext.home.path(),
-                                                                   world.ext.selection});
+            if (auto done = world.ext.client.perform(batchRename,
+                                                     {world.ext.home.path(), world.ext.selection});
                 !done)
                 throw std::runtime_error("PerformAction failed: " + done.error());
             performed += millisecondsSince(start);
@@ -318,9 +330,9 @@ void BM_ExecuteTenThousandRenames(benchmark::State& state) {
     guarded(state, [&] {
         Extension ext(1000);
         const std::string granted = ext.settings.dir() + "/granted/";
-        const std::string folder = std::array{granted + "ünï", granted + "Project 999/ünï",
-                                              granted + "uni"}
-            .at(static_cast<std::size_t>(state.range(0)));
+        const std::string folder =
+            std::array{granted + "ünï", granted + "Project 999/ünï", granted + "uni"}.at(
+                static_cast<std::size_t>(state.range(0)));
         DBusNotificationCenter center(ext.connection, std::cerr);
         const std::string suiteFile = ext.suiteFile();
         for (auto _ : state) {
@@ -353,7 +365,9 @@ BENCHMARK(BM_ExecuteTenThousandRenames)
 
 // The suite grows to 55 MB (a key no part of the extension reads, holding
 // many strings), is read once by a menu, then is replaced by a small one
-// (the key removed), which the next menu reads.
+// (the key removed), which the next menu reads. The processor time the idle
+// process uses (its poll timer reads the suite) is taken with the small and
+// with the large suite current.
 void BM_ResidentMemoryAfterLargeSuite(benchmark::State& state) {
     guarded(state, [&] {
         Extension ext;
@@ -361,6 +375,7 @@ void BM_ResidentMemoryAfterLargeSuite(benchmark::State& state) {
         for (auto _ : state) {
             ext.timeMenu();
             state.counters["rss_small_suite_MB"] = ext.residentMegabytes();
+            state.counters["idle_cpu_small_suite_pct"] = ext.idleProcessorPercent(3s);
             {
                 PlistArray archive;
                 archive.reserve(500'000);
@@ -374,6 +389,7 @@ void BM_ResidentMemoryAfterLargeSuite(benchmark::State& state) {
             bench::settle();
             state.counters["large_menu_ms"] = ext.timeMenu();
             state.counters["rss_large_suite_MB"] = ext.residentMegabytes();
+            state.counters["idle_cpu_large_suite_pct"] = ext.idleProcessorPercent(3s);
             if (!ext.suite()->removeObject("archivedRenames"))
                 throw std::runtime_error("cannot replace the large suite");
             bench::settle();
