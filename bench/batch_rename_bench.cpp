@@ -7,22 +7,20 @@
 //   the settings file once, and the process's resident memory over 10,000
 //   idle ticks.
 
+#include "bench/process_usage.h"
 #include "bench/realistic_finder_sync.h"
+#include "bench/rename_batches.h"
+#include "bench/samples.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
 
 using namespace corvane;
-namespace fs = std::filesystem;
 
 constexpr int kFiles = 10'000;
 
@@ -33,26 +31,8 @@ std::string renameFolder(bench::RealisticFinderSync& world, const benchmark::Sta
                                : world.settings().dir() + "/granted/Project 3/photos";
 }
 
-/// A fresh folder of `kFiles` empty files "IMG_<n>.jpg", listed in the
-/// folder's own order, as the companion app sends them.
-std::vector<FileURL> makeFiles(const std::string& folder) {
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    for (int i = 0; i < kFiles; ++i) {
-        const std::string path = folder + "/IMG_" + std::to_string(i) + ".jpg";
-        ::close(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    }
-    std::vector<FileURL> items;
-    for (const auto& entry : fs::directory_iterator(folder))
-        items.push_back(FileURL::fromPath(entry.path().native()));
-    return items;
-}
-
-using Clock = std::chrono::steady_clock;
-
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
+using bench::Clock;
+using bench::millisecondsSince;
 
 /// The floor of one batch: the engine's existence tests and no-replace
 /// renames of `items`, in its order and with its names worked out beforehand.
@@ -71,15 +51,6 @@ double floorMilliseconds(const std::vector<FileURL>& items, const std::string& f
     return millisecondsSince(start);
 }
 
-/// The execute notification that asks to rename `items` to "Photo<n>".
-Notification executeRequest(const std::vector<FileURL>& items) {
-    PlistArray paths;
-    for (const FileURL& item : items)
-        paths.push_back(item.path());
-    return {std::string(contract::kBatchRenameExecuteNotification),
-            {{"baseName", "Photo"}, {"paths", std::move(paths)}}};
-}
-
 // Each iteration renames one fresh folder through the execute notification
 // and another with the floor's bare calls, one right after the other, so
 // that both see the same load on the machine; the time shown is the
@@ -90,11 +61,11 @@ void BM_ExecuteBatchRename(benchmark::State& state) {
     const PlistDictionary renamedAll{{"successCount", kFiles}, {"failures", PlistArray{}}};
     double engine = 0, floor = 0;
     for (auto _ : state) {
-        const Notification request = executeRequest(makeFiles(folder));
+        const Notification request = bench::executeRequest(bench::makeFiles(folder, kFiles));
         const auto start = Clock::now();
         world.deliver(request);
         const double engineMs = millisecondsSince(start);
-        const double floorMs = floorMilliseconds(makeFiles(folder), folder);
+        const double floorMs = floorMilliseconds(bench::makeFiles(folder, kFiles), folder);
         if (world.posted().empty() || world.posted().back().userInfo != renamedAll || floorMs < 0)
             state.SkipWithError("not every file was renamed");
         state.SetIterationTime(engineMs / 1000);
@@ -138,26 +109,17 @@ void BM_IdleTick(benchmark::State& state) {
 
 BENCHMARK(BM_IdleTick)->Iterations(40)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-/// The resident set size, from /proc/self/status.
-double residentKiB() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.starts_with("VmRSS:"))
-            return std::stod(line.substr(6));
-    return 0;
-}
-
 // Resident memory before and after 10,000 idle ticks, after 1,000 to warm
 // up: the counters show the growth, which should stay at zero.
 void BM_IdleTicksResidentMemory(benchmark::State& state) {
     bench::RealisticFinderSync world(bench::OptionsIn::SharedSettings);
     for (int i = 0; i < 1'000; ++i)
         world.tick();
-    const double before = residentKiB();
+    const double before = bench::residentKiB();
     for (auto _ : state)
         for (int i = 0; i < 10'000; ++i)
             world.tick();
-    const double after = residentKiB();
+    const double after = bench::residentKiB();
     state.counters["rssBefore_KiB"] = before;
     state.counters["rssAfter_KiB"] = after;
     state.counters["rssGrowth_KiB"] = after - before;

@@ -9,6 +9,7 @@
 // - with the settings window open.
 // Under Xvfb on a private bus, with GSettings in memory.
 
+#include "bench/process_usage.h"
 #include "extension/companion_contract.h"
 #include "tests/desktop/desktop_session.h"
 #include "tests/integration/fake_bus_service.h"
@@ -23,28 +24,8 @@ namespace {
 
 using namespace corvane::testing;
 
-/// The reply of the bus daemon's `method` for `busName`, or "" when it fails.
-std::string askBus(const Environment& env, const char* method, const std::string& busName) {
-    CommandResult reply =
-        runCommand({"gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
-                    "/", "--method", std::string("org.freedesktop.DBus.") + method, busName},
-                   env);
-    return reply.exitStatus == 0 ? reply.out : "";
-}
-
-/// VmRSS of the process that owns `busName`, in MB.
-double residentMegabytes(const Environment& env, const std::string& busName) {
-    // "(uint32 1234,)"
-    const std::string owner = askBus(env, "GetConnectionUnixProcessID", busName);
-    const std::size_t space = owner.find(' ');
-    if (space == std::string::npos)
-        throw std::runtime_error("no process owns " + busName);
-    std::ifstream status("/proc/" + std::to_string(std::stol(owner.substr(space + 1))) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.starts_with("VmRSS:"))
-            return std::stod(line.substr(6)) / 1024.0;
-    throw std::runtime_error("no VmRSS for " + busName);
-}
+using corvane::bench::askBus;
+using corvane::bench::residentMegabytes;
 
 struct Session {
     PrivateBus bus;

@@ -6,12 +6,12 @@
 // same process (Ping, answered on the bus library's own thread).
 
 #include "bench/realistic_settings.h"
+#include "bench/samples.h"
 #include "finderbus/finder_bus_client.h"
 #include "tests/filemanagers/module_host.h"
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
@@ -93,9 +93,7 @@ void BM_PingFloor(benchmark::State& state) {
 BENCHMARK(BM_PingFloor)->Unit(benchmark::kMicrosecond);
 
 double p99(const std::vector<double>& samples) {
-    std::vector<double> sorted = samples;
-    std::sort(sorted.begin(), sorted.end());
-    return sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)];
+    return bench::percentile(samples, 99);
 }
 
 const bool registered = [] {
