@@ -29,8 +29,11 @@ class CharacterText {
     std::string bytes_;
     bool ascii_;
     bool valid_;
-    /// Composed characters; kept for valid text that is not ASCII.
+    /// Composed characters, for valid text that is not ASCII: one by one,
+    /// joined, and where each ends in the joined text.
     std::vector<std::string> characters_;
+    std::string joined_;
+    std::vector<std::size_t> ends_;
 };
 
 /// `CharacterText(text).beginsWith(CharacterText(prefix))`.

@@ -75,9 +75,13 @@ CharacterText::CharacterText(std::string_view text)
         return;
     }
     characters_.reserve(clusters->size());
-    for (std::string_view cluster : *clusters)
+    ends_.reserve(clusters->size());
+    for (std::string_view cluster : *clusters) {
         characters_.push_back(isAscii(cluster) ? std::string(cluster)
                                                : composed(cluster).value_or(std::string(cluster)));
+        joined_ += characters_.back();
+        ends_.push_back(joined_.size());
+    }
 }
 
 std::string_view CharacterText::nextCharacter(std::size_t& position) const {
@@ -103,11 +107,16 @@ bool CharacterText::beginsWith(const CharacterText& prefix) const {
         return std::string_view(bytes_).starts_with(prefix.bytes_);
     // Most paths are ASCII: then a byte comparison decides, but for a CR LF
     // pair cut in two. (Other text, such as U+212A KELVIN SIGN, may be
-    // equivalent to ASCII, so mixed pairs go the long way.)
+    // equivalent to ASCII, so mixed pairs compare composed characters.)
     if (ascii_ && prefix.ascii_)
         return std::string_view(bytes_).starts_with(prefix.bytes_) &&
                !(prefix.bytes_.back() == '\r' && bytes_.size() > prefix.bytes_.size() &&
                  bytes_[prefix.bytes_.size()] == '\n');
+    // An ASCII prefix is one byte per character (a CR LF pair is two on both
+    // sides), so matching bytes that end where a character ends decide.
+    if (prefix.ascii_)
+        return std::string_view(joined_).starts_with(prefix.bytes_) &&
+               std::ranges::binary_search(ends_, prefix.bytes_.size());
     std::size_t own = 0, theirs = 0;
     for (;;) {
         const std::string_view wanted = prefix.nextCharacter(theirs);

@@ -25,6 +25,8 @@ TEST(CharacterPrefix, MatchesPerUserPerceivedCharacterAndBytesWhenNotUtf8) {
         {"precomposed text, decomposed prefix", "/caf" + pre, "/caf" + de, true},
         // Byte-wise, "/cafe" is a prefix of "/cafe\u0301"; as characters it is not.
         {"bare base letter before a combining mark", "/caf" + de + "/x", "/cafe", false},
+        // No precomposed form: the character stays "x" and the mark.
+        {"bare base letter before a mark that stays", "/x\xCC\x81", "/x", false},
         // A flag is one character: one regional indicator does not start it.
         {"half a flag", "/\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA", "/\xF0\x9F\x87\xA9", false},
         {"CR LF is one character", "/a\r\n", "/a\r", false},
