@@ -1,8 +1,10 @@
 #!/usr/bin/python3
-# Usage: choose_menu_item.py NAME LABEL COMMAND...
-# Runs COMMAND, which opens a menu of the application NAME, and chooses the
-# item labelled LABEL in it through the accessibility tree. Exit status 0 once
-# chosen, 1 when no single such item shows within 5 seconds.
+# Usage: atspi_driver.py do|find APP ROLE NAME [COMMAND...]
+# Runs COMMAND, if given (one that opens a menu, say), then waits for the one
+# object of role ROLE ("any" for every role; "menu item" takes check menu
+# items too) named exactly NAME in the accessibility tree of the application
+# APP; "do" runs its first action. Exit status 0 once done, 1 when no single
+# such object shows within 5 seconds of COMMAND, or 20 without one.
 import subprocess
 import sys
 import time
@@ -10,8 +12,8 @@ import time
 import pyatspi
 from gi.repository import GLib
 
-name, label, command = sys.argv[1], sys.argv[2], sys.argv[3:]
-deadline = time.monotonic() + 5
+command, app_name, role, name, opener = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5:]
+deadline = time.monotonic() + (5 if opener else 20)
 status = 1
 menus = []  # Qt lists its open menus nowhere in the tree: they are caught as they show
 
@@ -21,44 +23,58 @@ def on_showing(event):
         menus.append(event.source)
 
 
-def items(node, found):
+def matches(node):
+    kind = node.getRoleName()
+    return role in ('any', kind) or (role, kind) == ('menu item', 'check menu item')
+
+
+def collect(node, found):
     try:
-        if node.name == label and node.getRoleName() in ('menu item', 'check menu item'):
+        if node.name == name and matches(node):
             found.append(node)
         for i in range(node.childCount):
-            items(node.getChildAtIndex(i), found)
+            collect(node.getChildAtIndex(i), found)
     except Exception:  # a node that went away while we looked
         pass
     return found
 
 
 def found():
-    apps = [app for app in pyatspi.Registry.getDesktop(0) if app and app.name == name]
+    apps = [app for app in pyatspi.Registry.getDesktop(0) if app and app.name == app_name]
     # GTK 4 lists some items under more than one parent: one object per path.
-    return {item.path: item for root in apps + menus for item in items(root, [])}
+    return {node.path: node for root in apps + menus for node in collect(root, [])}
 
 
 def look():
     global status
-    # A menu bar may hold the same item; the open menu's shows. GTK 4 marks
-    # no popover item as showing, and keeps closed popovers: the open one's
-    # items are those that were not there before.
-    now = found()
-    showing = [item for item in now.values() if item.getState().contains(pyatspi.STATE_SHOWING)]
-    chosen = showing or [item for path, item in now.items() if path not in before]
-    if len(chosen) == 1:
-        status = 0 if chosen[0].queryAction().doAction(0) else 1
-    elif time.monotonic() < deadline:
-        return True
-    else:
-        print(f'no single item {label!r} in {name}: {len(chosen)} of {len(now)}', file=sys.stderr)
+    try:
+        # A menu bar may hold the same item; the open menu's shows. GTK 4
+        # marks no popover item as showing, and keeps closed popovers: the
+        # open one's items are those that were not there before.
+        now = found()
+        showing = [node for node in now.values() if node.getState().contains(pyatspi.STATE_SHOWING)]
+        chosen = showing or [node for path, node in now.items() if path not in before]
+        if command == 'find' and now:
+            status = 0
+        elif command == 'do' and len(chosen) == 1:
+            status = 0 if chosen[0].queryAction().doAction(0) else 1
+        elif time.monotonic() < deadline:
+            return True
+        else:
+            print(f'no single {role} {name!r} in {app_name}: {len(chosen)} of {len(now)}',
+                  file=sys.stderr)
+    except Exception as error:  # a window that changes while it is read
+        print(error, file=sys.stderr)
+        if time.monotonic() < deadline:
+            return True
     pyatspi.Registry.stop()
     return False
 
 
-before = found()
+before = found() if opener else {}
 pyatspi.Registry.registerEventListener(on_showing, 'object:state-changed:showing')
-subprocess.run(command, check=False)
+if opener:
+    subprocess.run(opener, check=False)
 GLib.timeout_add(100, look)
 pyatspi.Registry.start()
 sys.exit(status)
