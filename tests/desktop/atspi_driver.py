@@ -4,7 +4,7 @@
 # object of role ROLE ("any" for every role; "menu item" takes check menu
 # items too) named exactly NAME in the accessibility tree of the application
 # APP; "do" runs its first action. Exit status 0 once done, 1 when no single
-# such object shows within 5 seconds of COMMAND, or 20 without one.
+# such object shows within 10 seconds of COMMAND, or 20 without one.
 import subprocess
 import sys
 import time
@@ -13,7 +13,7 @@ import pyatspi
 from gi.repository import GLib
 
 command, app_name, role, name, opener = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5:]
-deadline = time.monotonic() + (5 if opener else 20)
+deadline = time.monotonic() + (10 if opener else 20)
 status = 1
 menus = []  # Qt lists its open menus nowhere in the tree: they are caught as they show
 
