@@ -3,7 +3,6 @@
 
 #include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/plist_file_settings.h"
-#include "tests/contract/implementation_name.h"
 #include "tests/fakes/fake_settings_provider.h"
 #include "tests/temp_dir.h"
 
@@ -27,6 +26,11 @@ struct PlistFileSettings {
     PlistFileSettingsProvider provider{containers, std::make_shared<PlistFileCache>()};
 };
 
+/// Names each instance of the suite after its traits class's `kName`.
+struct ImplementationName {
+    template <class Traits> static std::string GetName(int) { return Traits::kName; }
+};
+
 template <class Traits> class SettingsSuiteContract : public ::testing::Test {
   protected:
     /// Opens the suite afresh, as another writer would.
@@ -39,7 +43,7 @@ template <class Traits> class SettingsSuiteContract : public ::testing::Test {
 };
 
 using Implementations = ::testing::Types<FakeSettings, PlistFileSettings>;
-TYPED_TEST_SUITE(SettingsSuiteContract, Implementations, testing::ImplementationName);
+TYPED_TEST_SUITE(SettingsSuiteContract, Implementations, ImplementationName);
 
 TYPED_TEST(SettingsSuiteContract, ReadsComeFromASnapshotThatSynchronizeOrAnOwnWriteRefreshes) {
     const PlistValue record = PlistDictionary{{"id", "A"}, {"data", PlistData{{"\0\xff", 2}}}};

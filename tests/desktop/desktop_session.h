@@ -25,7 +25,7 @@ class DesktopSession {
     DesktopSession(Environment& env, const std::string& screen = "1024x768x24",
                    Accessibility accessibility = Accessibility::Off);
 
-    bool started() const { return !display_.name().empty(); }
+    bool started() const { return !display_.empty(); }
 
     /// Runs xdotool with `args` on this display.
     CommandResult xdotool(std::vector<std::string> args) const;
@@ -35,14 +35,13 @@ class DesktopSession {
     /// Takes a screenshot of the whole screen into the temporary folder;
     /// returns "screenshot: PATH", or why there is none, for a failure message.
     std::string screenshot(const std::string& label) const;
-    /// Opens a context menu of a `windowClass` window with the key chord
-    /// `keys` and chooses the item `fromLast` places above the menu's last
-    /// one, which Up reaches first. True once the menu has closed again.
-    bool chooseFromContextMenu(const std::string& windowClass, std::vector<std::string> keys,
-                               int fromLast) const;
+    /// Runs tests/desktop/atspi_driver.py with `args` (see there): an object
+    /// of a program's accessibility tree chosen by its role and name.
+    CommandResult accessible(std::vector<std::string> args) const;
 
   private:
-    VirtualDisplay display_;
+    Process server_;
+    std::string display_; // the DISPLAY value
     Environment env_;
 };
 

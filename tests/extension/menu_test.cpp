@@ -1,6 +1,6 @@
-// The context menu, asked for as the file manager asks. The full menu of
-// every command, its order and a menu that follows the companion app's
-// options are seen end to end.
+// The start-up, the secured folders and the context menu, asked for as the
+// file manager asks. The full menu of every command, its order and a menu
+// that follows the companion app's options are seen end to end.
 
 #include "tests/fakes/finder_sync_fixture.h"
 
@@ -11,6 +11,93 @@
 
 namespace corvane {
 namespace {
+
+using StartupTest = fakes::FinderSyncFixture;
+using fakes::CallLog;
+
+TEST_F(StartupTest, LoadsFoldersThenOptionsThenListensPollsAndWatchesRootUntilDestroyed) {
+    grantFolder("docs", temp.makeFolder("granted"));
+    makeFinderSync();
+    EXPECT_EQ(callsStartingWith(
+                  {"security.start", "files.read", "notifications.", "scheduler.", "controller."}),
+              (CallLog{"security.startAccessing " + temp / "granted",
+                       "files.readPropertyListDictionary " + temp / "container/MenuOptions.plist",
+                       "notifications.addObserver Corvane.BatchRenameExecute",
+                       "scheduler.scheduleRepeatingTimer 500ms", "controller.setDirectoryURLs /"}));
+
+    const Notification execute{"Corvane.BatchRenameExecute",
+                               {{"baseName", "B"}, {"paths", PlistArray{temp / "granted"}}}};
+    shared().set(std::string(contract::kBatchRenameExecuteKey), execute.userInfo);
+    finderSync.reset();
+    clearRecords();
+    EXPECT_EQ(notifications.deliver(execute), 0u);
+    EXPECT_EQ(scheduler.fireTimers(), 0u);
+    EXPECT_EQ(calls, CallLog{});
+}
+
+// The defaults, and the options file that wins, are seen end to end.
+TEST_F(StartupTest, AnOptionsFileWithoutAUsableEntryGivesWayToTheSharedOptions) {
+    shared().set("contextMenuOptions", PlistDictionary{{"newTextFile", 0},
+                                                       {"unknownKey", 0.5},
+                                                       {"a\"b\\\n\r\t", true},
+                                                       {"skipped", PlistData{"\1"}}});
+    for (const PlistValue& file :
+         {PlistValue(PlistDictionary{{"copyPath", "yes"}}), PlistValue(PlistArray{true})}) {
+        writeOptionsFile(file);
+        clearRecords();
+        makeFinderSync();
+        EXPECT_EQ(logLines(), std::vector<std::string>{R"([CorvaneExt] Loaded menu options: )"
+                                                       R"(["newTextFile": false, "unknownKey": )"
+                                                       R"(true, "a\"b\\\n\r\t": true])"});
+    }
+}
+
+using SecuredDirectoriesTest = fakes::FinderSyncFixture;
+
+TEST_F(SecuredDirectoriesTest, ListedInMapOrderReopenedForEachMenuAndNeverEndedByDestruction) {
+    const FileURL z = temp.makeFolder("z"), r = temp.makeFolder("r"), s = temp.makeFolder("s");
+    grantFolder("z", z);
+    security.bookmarks.insert_or_assign("x", makeError("The folder is gone."));
+    addBookmark("x", PlistData{"x"});
+    grantFolder("r", r);
+    security.refused.insert(r.path());
+    grantFolder("s", s, /*stale=*/true);
+    makeFinderSync();
+    const std::vector<FileURL> listed{z, s};
+    EXPECT_EQ(finderSync->securedURLs(), listed);
+    std::vector<std::string> lines = logLines();
+    lines.resize(3); // the menu options lines follow
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"Loaded secured URL: " + z.path(),
+                                        "Failed to resolve bookmark for x: The folder is gone.",
+                                        "Loaded secured URL: " + s.path()}));
+
+    shared().set("appIsRunning", true);
+    calls.clear();
+    ASSERT_TRUE(finderSync->menuForMenuKind(0));
+    const auto reopened = std::ranges::find(calls, "security.startAccessing " + z.path());
+    for (const FileURL& folder : listed) {
+        EXPECT_EQ(std::count(calls.begin(), reopened, "security.stopAccessing " + folder.path()),
+                  1);
+        EXPECT_EQ(security.accessCount(folder), 1);
+    }
+    EXPECT_EQ(finderSync->securedURLs(), listed);
+    finderSync.reset();
+    EXPECT_EQ(security.accessCount(z), 1);
+}
+
+TEST_F(SecuredDirectoriesTest, AMapWithAValueThatIsNoDataIsNotUsedAtAll) {
+    const FileURL a = temp.makeFolder("a");
+    grantFolder("a", a);
+    makeFinderSync();
+    addBookmark("s", "a string");
+    shared().set("appIsRunning", true);
+    calls.clear();
+    ASSERT_TRUE(finderSync->menuForMenuKind(0));
+    EXPECT_TRUE(finderSync->securedURLs().empty());
+    EXPECT_EQ(security.accessCount(a), 0);
+    EXPECT_EQ(callsStartingWith({"security.resolve"}), fakes::CallLog{});
+}
 
 using Entries = std::vector<std::string>;
 

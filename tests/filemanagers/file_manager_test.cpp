@@ -96,12 +96,11 @@ TEST_P(RealFileManagerTest, ChosenItemsActOnTheSelectionOrTheFolderTheirMenuWasO
     // else why not.
     auto choose = [&](const std::vector<std::string>& open, const std::string& label,
                       const std::function<bool()>& done) {
-        std::vector<std::string> command{"/usr/bin/python3", CORVANE_CHOOSE_MENU_ITEM,
-                                         fm.application, label, "xdotool"};
+        std::vector<std::string> command{"do", fm.application, "menu item", label, "xdotool"};
         command.insert(command.end(), open.begin(), open.end());
         std::string why;
         for (int attempt = 0; attempt < 4; ++attempt) {
-            const CommandResult chosen = runCommand(command, env, 30s);
+            const CommandResult chosen = desktop.accessible(command);
             const bool effect = chosen.exitStatus == 0 && waitUntil(done, 5s);
             // Qt's menus stay open when an item is chosen through the tree.
             desktop.xdotool({"key", "Escape"});

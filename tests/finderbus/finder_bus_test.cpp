@@ -1,3 +1,6 @@
+// What the file manager's D-Bus interface refuses on either side. Round trips
+// are seen end to end (tests/integration, tests/filemanagers).
+
 #include "finderbus/finder_bus.h"
 
 #include <gtest/gtest.h>
@@ -6,13 +9,6 @@ namespace corvane::finderbus {
 namespace {
 
 using Paths = std::vector<std::string>;
-
-/// Takes the floating `value`, and drops it at the end of the test.
-GVariant* owned(GVariant* value) {
-    static std::vector<std::unique_ptr<GVariant, void (*)(GVariant*)>> kept;
-    kept.emplace_back(g_variant_ref_sink(value), g_variant_unref);
-    return value;
-}
 
 /// GetMenu arguments with raw byte strings as the targeted folder and selection.
 GVariant* menuArguments(const Paths& targeted, const Paths& selected) {
@@ -25,56 +21,31 @@ GVariant* menuArguments(const Paths& targeted, const Paths& selected) {
         return g_variant_builder_end(&builder);
     };
     GVariant* children[] = {g_variant_new_uint32(7), array(targeted), array(selected)};
-    return owned(g_variant_new_tuple(children, 3));
-}
-
-TEST(FinderBus, RequestsRoundTripWithNonUtf8PathsAndNoTarget) {
-    RequestContext context{std::nullopt, {"/tmp/caf\xe9", "/a"}};
-    Result<MenuRequest> menu = decodeMenuRequest(owned(encodeMenuRequest({3, context})));
-    ASSERT_TRUE(menu.has_value()) << menu.error();
-    EXPECT_EQ(menu->menuKind, 3u);
-    EXPECT_EQ(menu->context, context);
-
-    context.targeted = "/t";
-    Result<ActionRequest> action =
-        decodeActionRequest(owned(encodeActionRequest({"copyPath:", context}).value()));
-    ASSERT_TRUE(action.has_value());
-    EXPECT_EQ(action->selector, "copyPath:");
-    EXPECT_EQ(action->context, context);
-    EXPECT_FALSE(encodeActionRequest({"bad\xff", {}}).has_value());
+    return g_variant_ref_sink(g_variant_new_tuple(children, 3));
 }
 
 class PathRuleTest : public ::testing::TestWithParam<std::tuple<Paths, Paths, bool>> {};
 
 TEST_P(PathRuleTest, AbsoluteNulFreePathsAndAtMostOneTarget) {
     const auto& [targeted, selected, accepted] = GetParam();
-    EXPECT_EQ(decodeMenuRequest(menuArguments(targeted, selected)).has_value(), accepted);
+    GVariant* arguments = menuArguments(targeted, selected);
+    EXPECT_EQ(decodeMenuRequest(arguments).has_value(), accepted);
+    g_variant_unref(arguments);
 }
 
+// One row per class: a C string's terminating NUL is allowed.
 INSTANTIATE_TEST_SUITE_P(Paths, PathRuleTest,
                          ::testing::Values(std::tuple{Paths{std::string("/t\0", 3)},
                                                       Paths{std::string("/s/\0", 4)}, true},
-                                           std::tuple{Paths{}, Paths{}, true},
-                                           std::tuple{Paths{"relative"}, Paths{}, false},
+                                           std::tuple{Paths{"/t"}, Paths{"relative"}, false},
                                            std::tuple{Paths{""}, Paths{}, false},
                                            std::tuple{Paths{"/a", "/b"}, Paths{}, false},
-                                           std::tuple{Paths{}, Paths{"/a", "b"}, false},
                                            std::tuple{Paths{}, Paths{std::string("/a\0b", 4)},
                                                       false}));
 
-TEST(FinderBus, MenuReplyRoundTripsAndRefusesInvalidText) {
-    Menu menu{"",
-              {{false, "Corvane+ settings not found", "", "", "", "", "", false, false},
-               {true, "", "", "", "", "", "", false, true},
-               {false, "Copy Path", "copyPath:", "", "doc.on.doc", "edit-copy", "Copy Path", true,
-                true}}};
-    for (const std::optional<Menu>& sent : {std::optional(menu), std::optional<Menu>()}) {
-        Result<std::optional<Menu>> received =
-            decodeMenuReply(owned(encodeMenuReply(sent).value()));
-        ASSERT_TRUE(received.has_value());
-        EXPECT_EQ(*received, sent);
-    }
-    menu.entries[2].title = "Copy \xc3";
+TEST(FinderBus, TextThatIsNotUtf8IsRefusedBeforeItTravels) {
+    EXPECT_FALSE(encodeActionRequest({"bad\xff", {}}).has_value());
+    Menu menu{"", {{false, "Copy \xc3", "copyPath:", "", "", "", "", false, true}}};
     EXPECT_FALSE(encodeMenuReply(menu).has_value());
 }
 

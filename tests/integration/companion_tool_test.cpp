@@ -30,7 +30,6 @@ TEST_F(CompanionTool, CommandsStoreWhatReadPrints) {
     const std::string here = fs::current_path().native();
     const std::tuple<std::string, const char*, std::string> steps[] = {
         {"running on", "appIsRunning", "true"},
-        {"running off", "appIsRunning", "false"},
         {"running clear", "appIsRunning", "null"},
         {"options t=true f=false n=-9223372036854775808 big=9223372036854775808 w=007x s=a=b "
          "c=\x01",

@@ -66,23 +66,6 @@ TEST_F(FinderActions, NewTextFileIsShownElseTheAlertIsRaisedOnTheDesktopElseOnSt
     EXPECT_TRUE(extension->waitForLine("Permission Required: " + informative, 10s, Stream::Stderr));
 }
 
-// With a display the paths go to the desktop's own clipboard, which
-// corvane-finder pastes from; without one, to the fallback file (below).
-TEST_F(FinderActions, CopyPathOnADesktopGoesToItsClipboard) {
-    if (runCommand({"xclip", "-version"}, env).exitStatus == 127)
-        GTEST_SKIP() << "xclip is not installed (scripts/install-deps.sh installs it)";
-    VirtualDisplay display(env, "320x200x24");
-    if (display.name().empty())
-        GTEST_SKIP() << "Xvfb did not start (scripts/install-deps.sh installs it)";
-    env["DISPLAY"] = display.name();
-    start();
-    choose({"Copy Path", dir / "a b.txt", dir / "caf\xe9"});
-    const std::string copied = dir / "a b.txt\n" + dir / "caf\xe9";
-    EXPECT_EQ(finder({"paste"}).out, copied);
-    EXPECT_EQ(runCommand({"xclip", "-selection", "clipboard", "-out"}, env).out, copied);
-    EXPECT_FALSE(fs::exists(dir / "runtime/corvane/pasteboard")) << "not the fallback file";
-}
-
 // The whole menu, Copy Path without a display, the editor from
 // applications.ini in the user's configuration folder, and "Batch Rename"
 // answered once by record and once by notification, with the files renamed.

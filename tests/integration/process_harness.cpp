@@ -212,17 +212,4 @@ Environment isolatedEnvironment(const PrivateBus& bus, const TempDir& dir) {
     return env;
 }
 
-// ---------------------------------------------------------------- VirtualDisplay
-
-VirtualDisplay::VirtualDisplay(const Environment& environment, const std::string& screen)
-    // -noreset: an X server resets when its last client leaves, and a client
-    // connecting during the reset is refused; tests poll with short-lived
-    // clients (xdotool) while the program under test connects.
-    : server_({"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", screen},
-              environment) {
-    // Xvfb prints the number of the display it took once it accepts clients.
-    if (std::optional<std::string> number = server_.waitForLine("", 10s))
-        name_ = ":" + *number;
-}
-
 } // namespace corvane::testing

@@ -111,17 +111,4 @@ class PrivateBus {
 /// removed so that the programs take their no-desktop paths.
 Environment isolatedEnvironment(const PrivateBus& bus, const TempDir& dir);
 
-/// An X server of its own (Xvfb), stopped when destroyed.
-class VirtualDisplay {
-  public:
-    /// Starts Xvfb with a screen such as "1024x768x24".
-    VirtualDisplay(const Environment& environment, const std::string& screen);
-    /// The DISPLAY value; empty when Xvfb is missing or did not come up.
-    const std::string& name() const { return name_; }
-
-  private:
-    Process server_;
-    std::string name_;
-};
-
 } // namespace corvane::testing
