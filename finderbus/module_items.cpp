@@ -1,5 +1,6 @@
 #include "finderbus/module_items.h"
 
+#include <cstdlib>
 #include <new>
 
 namespace corvane::finderbus {
@@ -63,12 +64,22 @@ std::vector<ModuleItem> moduleItems(FinderBusClient& client, unsigned kind,
     return items;
 }
 
+int menuTimeoutMs() {
+    const char* text = g_getenv("CORVANE_MENU_TIMEOUT_MS");
+    if (text == nullptr)
+        return kModuleMenuTimeoutMs;
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && value >= 10 && value <= 10000 ? static_cast<int>(value)
+                                                                        : kModuleMenuTimeoutMs;
+}
+
 void deliver(const ActionRequest& action) {
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (bus == nullptr)
         return;
     try {
-        FinderBusClient(bus, kModuleMenuTimeoutMs, FinderBusClient::Activation::Allowed)
+        FinderBusClient(bus, menuTimeoutMs(), FinderBusClient::Activation::Allowed)
             .performLater(action.selector, action.context);
     } catch (const std::bad_alloc&) {
         // The choice is dropped; the file manager goes on.
@@ -93,7 +104,7 @@ std::unique_ptr<ModuleConnection> ModuleConnection::open(void (*changed)(gpointe
 
 ModuleConnection::ModuleConnection(GDBusConnection* bus, void (*changed)(gpointer data),
                                    gpointer data)
-    : client_(bus, kModuleMenuTimeoutMs, FinderBusClient::Activation::Allowed) {
+    : client_(bus, menuTimeoutMs(), FinderBusClient::Activation::Allowed) {
     if (changed == nullptr)
         return;
     client_.onAnsweringAgain(changed, data);

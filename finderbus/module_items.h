@@ -14,6 +14,11 @@ namespace corvane::finderbus {
 /// person notices, since some ask on every selection change.
 inline constexpr int kModuleMenuTimeoutMs = 100;
 
+/// `kModuleMenuTimeoutMs`, or CORVANE_MENU_TIMEOUT_MS when that holds a whole
+/// number of milliseconds from 10 to 10000: a slow or busy machine may need
+/// longer.
+int menuTimeoutMs();
+
 /// The local path of `location`, or none for a place without one (another
 /// machine, the trash, search results).
 std::optional<std::string> localPath(GFile* location);
