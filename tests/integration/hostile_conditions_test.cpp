@@ -1,5 +1,5 @@
 // corvane-findersync under hostile or unlucky conditions, end to end: odd
-// settings written by a companion, a flood of execute notifications from a
+// records written by a companion, a flood of execute notifications from a
 // program on the bus, and the settings lock held by another process. The
 // process must never freeze: corvane-finder gives up on a menu after five
 // seconds, so each menu asked for below shows that it kept serving.
@@ -47,17 +47,8 @@ class HostileConditions : public EndToEnd {
     }
 };
 
-TEST_F(HostileConditions, OddSettingsAreServedAndNoRequestIsTakenForAnother) {
-    // 100,000 option keys: read in one pass, the menu comes in time.
-    PlistDictionary options;
-    for (int i = 0; i < 100'000; ++i)
-        options.appendNew("unknown" + std::to_string(i), true);
-    options.appendNew("batchRename", true);
-    store(contract::kMenuOptionsKey, options);
+TEST_F(HostileConditions, NoRequestIsTakenForAnother) {
     startExtension();
-    CommandResult menu = finder({"menu"});
-    EXPECT_EQ(menu.out, "New Text File\nBatch Rename\n") << menu.err;
-
     // A record holding a NaN, without an id, equals itself: carried out once
     // and removed, not again at every tick.
     store(contract::kBatchRenameExecuteKey,
