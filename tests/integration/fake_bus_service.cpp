@@ -17,18 +17,16 @@ GDBusMessage* answerCalls(GDBusConnection* connection, GDBusMessage* message, gb
     if (!incoming || g_dbus_message_get_message_type(message) != G_DBUS_MESSAGE_TYPE_METHOD_CALL)
         return message;
     GVariant* body = g_dbus_message_get_body(message);
-    gchar* arguments = body != nullptr ? g_variant_print(body, FALSE) : g_strdup("()");
+    g_autofree gchar* arguments = body != nullptr ? g_variant_print(body, FALSE) : g_strdup("()");
     auto& calls = **static_cast<std::shared_ptr<FakeBusService::Calls>*>(data);
     {
         std::lock_guard lock(calls.mutex);
         calls.list.push_back(g_dbus_message_get_member(message) + std::string(arguments));
     }
-    g_free(arguments);
-    GDBusMessage* reply = g_dbus_message_new_method_reply(message);
+    g_autoptr(GDBusMessage) reply = g_dbus_message_new_method_reply(message);
     g_dbus_message_set_body(reply, g_variant_new("(u)", 1u));
     g_dbus_connection_send_message(connection, reply, G_DBUS_SEND_MESSAGE_FLAGS_NONE, nullptr,
                                    nullptr);
-    g_object_unref(reply);
     g_object_unref(message);
     return nullptr;
 }
@@ -48,15 +46,13 @@ FakeBusService::FakeBusService(const std::string& busAddress, const std::string&
     g_dbus_connection_add_filter(
         connection_, answerCalls, new std::shared_ptr<Calls>(calls_),
         [](gpointer data) { delete static_cast<std::shared_ptr<Calls>*>(data); });
-    GVariant* owned = g_dbus_connection_call_sync(
+    g_autoptr(GVariant) owned = g_dbus_connection_call_sync(
         connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
         "RequestName", g_variant_new("(su)", name.c_str(), 4u /* DO_NOT_QUEUE */),
         G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
     guint32 result = 0;
-    if (owned != nullptr) {
+    if (owned != nullptr)
         g_variant_get(owned, "(u)", &result);
-        g_variant_unref(owned);
-    }
     if (result != 1 /* PRIMARY_OWNER */) {
         g_object_unref(connection_);
         throw std::runtime_error("cannot own " + name + ": " +

@@ -179,11 +179,6 @@ PrivateBus::PrivateBus(const std::optional<std::string>& servicesFolder) {
     address_ = *line;
 }
 
-PrivateBus::~PrivateBus() {
-    daemon_->sendSignal(SIGTERM);
-    daemon_->wait(2s);
-}
-
 // ---------------------------------------------------------------- environment
 
 Environment isolatedEnvironment(const PrivateBus& bus, const TempDir& dir) {

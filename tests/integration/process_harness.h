@@ -84,16 +84,13 @@ CommandResult runCommand(std::vector<std::string> argv, Environment environment,
                          std::chrono::milliseconds timeout = 20s);
 
 /// A private D-Bus session bus: a child dbus-daemon with a configuration of
-/// its own, listening in its own temporary folder. Stopped when destroyed.
+/// its own, listening in its own temporary folder. Killed when destroyed.
 class PrivateBus {
   public:
     /// Starts programs by D-Bus activation only from the service files in
     /// `servicesFolder`; without one, nothing on the machine is started by a
     /// call. Throws std::runtime_error when the daemon does not come up.
     explicit PrivateBus(const std::optional<std::string>& servicesFolder = std::nullopt);
-    ~PrivateBus();
-    PrivateBus(const PrivateBus&) = delete;
-    PrivateBus& operator=(const PrivateBus&) = delete;
 
     /// The address for DBUS_SESSION_BUS_ADDRESS.
     const std::string& address() const { return address_; }
