@@ -48,8 +48,7 @@ TEST_F(BookmarkTest, ResolveSaysStaleOnlyForAReplacedFolderAndRefusesAnyOtherFor
         {"path", "/tmp"},
         {"path", PlistData{"."}},
         {"path", PlistData{"/tmp\0x"s}},
-        {"device", std::nullopt},
-        {"inode", "12"}};
+        {"device", std::nullopt}};
     for (const auto& [key, value] : edits) {
         PlistDictionary dictionary = base;
         value ? dictionary.set(key, *value) : (void)dictionary.remove(key);

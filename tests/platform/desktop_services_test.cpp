@@ -18,14 +18,6 @@
 #include <thread>
 
 namespace corvane {
-
-// Readable failures: the arguments and the folder.
-void PrintTo(const DesktopApplications::Command& command, std::ostream* out) {
-    for (const std::string& arg : command.argv)
-        *out << '[' << arg << "] ";
-    *out << "in " << command.workingDirectory;
-}
-
 namespace {
 
 namespace fs = std::filesystem;

@@ -46,7 +46,6 @@ class SettingsFileTest : public testing::TempFolderTest {
                 names.push_back(entry.path().filename().string());
         return names;
     }
-    ino_t inode() const { return stat().st_ino; }
     struct stat stat(const std::string& relative = kFile) const {
         struct stat st {};
         EXPECT_EQ(::stat((temp_ / relative).c_str(), &st), 0) << relative;
@@ -61,18 +60,18 @@ TEST_F(SettingsFileTest, WritesReplaceTheFileByRenameKeepingOtherWritersKeysAndN
     // A killed writer may leave its temporary file; the next writer, holding
     // the lock, knows no one else can be writing and clears it.
     temp_.writeFile(kFolder + posix::atomicWriteTempPrefix("group.Test.Settings.plist") + "x", "");
-    const ino_t before = inode();
+    const ino_t before = stat().st_ino;
     auto suite = open();
     ASSERT_TRUE(suite->setObject(2, "mine"));
-    EXPECT_NE(inode(), before) << "replaced, never written in place";
+    EXPECT_NE(stat().st_ino, before) << "replaced, never written in place";
     EXPECT_TRUE(temp_.readFile(kFile).starts_with("bplist00"));
     EXPECT_EQ(fileContents(), PlistValue(PlistDictionary{{"big", UINT64_MAX}, {"mine", 2}}));
     EXPECT_TRUE(entries(".tmp-").empty());
 
-    const ino_t written = inode();
+    const ino_t written = stat().st_ino;
     ASSERT_TRUE(suite->modifyObject("mine", [](std::optional<PlistValue>& value) { value = 2; }));
     ASSERT_TRUE(suite->removeObjectIfEqual("mine", 3));
-    EXPECT_EQ(inode(), written) << "nothing changed: nothing written";
+    EXPECT_EQ(stat().st_ino, written) << "nothing changed: nothing written";
 }
 
 TEST_F(SettingsFileTest, UnreadableFilesReadAsEmptyAndFailedWritesLoseNothing) {

@@ -1,7 +1,7 @@
 #pragma once
 
 // Shared by the platform tests: a temporary folder per test, a failure's
-// text and code, and a GLib main-loop pump.
+// text, and a GLib main-loop pump.
 
 #include "platform/error.h"
 #include "tests/temp_dir.h"
@@ -24,11 +24,6 @@ class TempFolderTest : public ::testing::Test {
 /// The failure's description, or a text that says there was none.
 template <typename T> std::string failure(const Expected<T>& outcome) {
     return outcome ? "(no failure)" : outcome.error().description;
-}
-
-/// The failure's code; `std::errc{}` when there was none.
-template <typename T> std::errc failureCode(const Expected<T>& outcome) {
-    return outcome ? std::errc{} : outcome.error().code;
 }
 
 /// Iterates the default main context until `done` holds; false once `timeout` passed.
