@@ -21,7 +21,6 @@ class FakeNotificationCenter final : public NotificationCenter, Recorder {
         posted.push_back(Notification{std::string(name), userInfo});
     }
     ObserverId addObserver(std::string name, Handler handler) override {
-        record("notifications.addObserver " + name);
         observers_.emplace(++lastId_, std::pair{std::move(name), std::move(handler)});
         return lastId_;
     }

@@ -36,6 +36,14 @@ namespace corvane::fakes {
 
 class FinderSyncFixture : public ::testing::Test {
   protected:
+    /// The applications the extension looks for.
+    static inline const std::string kSystemTerminal = "/System/Applications/Utilities/Terminal.app",
+                                    kTerminal = "/Applications/Utilities/Terminal.app",
+                                    kITerm = "/Applications/iTerm.app",
+                                    kITerm2 = "/Applications/iTerm 2.app",
+                                    kVSCode = "/Applications/Visual Studio Code.app",
+                                    kInsiders = "/Applications/Visual Studio Code - Insiders.app";
+
     FinderSyncFixture() { containers.container = temp.makeFolder("container"); }
 
     /// Creates the object (running its start-up) and keeps it in `finderSync`.
@@ -66,10 +74,8 @@ class FinderSyncFixture : public ::testing::Test {
 
     /// Of the applications the extension looks for, only `apps` exist.
     void installOnly(const std::vector<std::string>& apps) {
-        for (const char* app : {"/System/Applications/Utilities/Terminal.app",
-                                "/Applications/Utilities/Terminal.app", "/Applications/iTerm.app",
-                                "/Applications/iTerm 2.app", "/Applications/Visual Studio Code.app",
-                                "/Applications/Visual Studio Code - Insiders.app"})
+        for (const std::string& app :
+             {kSystemTerminal, kTerminal, kITerm, kITerm2, kVSCode, kInsiders})
             files.exists[app] = std::ranges::count(apps, app) > 0;
     }
 
