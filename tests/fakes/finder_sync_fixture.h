@@ -8,7 +8,9 @@
 #include "extension/companion_contract.h"
 #include "extension/finder_sync.h"
 #include "platform/linux/desktop_clipboard.h"
+#include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/freedesktop_system_images.h"
+#include "platform/linux/plist_file_settings.h"
 #include "platform/plist/plist_codec.h"
 #include "tests/fakes/fake_alert_presenter.h"
 #include "tests/fakes/fake_app_group_containers.h"
@@ -16,7 +18,6 @@
 #include "tests/fakes/fake_notification_center.h"
 #include "tests/fakes/fake_scheduler.h"
 #include "tests/fakes/fake_security_scope.h"
-#include "tests/fakes/fake_settings_provider.h"
 #include "tests/fakes/fake_uuid_source.h"
 #include "tests/fakes/fake_workspace.h"
 #include "tests/fakes/recording_file_manager.h"
@@ -25,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <initializer_list>
 #include <iterator>
 #include <memory>
@@ -53,12 +55,26 @@ class FinderSyncFixture : public ::testing::Test {
                                scheduler, uuids, images, log, workspace, pasteboard, alerts});
     }
 
-    /// What the shared settings suite stores.
-    PlistDictionary& shared() { return settings.store(contract::kAppGroupId); }
+    /// Stores or removes `key` in the shared settings suite, as the companion app does.
+    void share(std::string_view key, const PlistValue& value) {
+        ASSERT_TRUE(settings.openSuite(contract::kAppGroupId)->setObject(value, key));
+    }
+    void unshare(std::string_view key) {
+        ASSERT_TRUE(settings.openSuite(contract::kAppGroupId)->removeObject(key));
+    }
     /// The value under `key` in the shared settings suite, or none.
     std::optional<PlistValue> sharedValue(std::string_view key) {
-        const PlistValue* value = shared().find(key);
-        return value ? std::optional(*value) : std::nullopt;
+        return settings.openSuite(contract::kAppGroupId)->objectForKey(key);
+    }
+    /// Puts a regular file where the suites' folder is, or takes it away again.
+    void setSuitesAvailable(bool available) {
+        namespace fs = std::filesystem;
+        fs::create_directories(temp / (available ? "suites-away" : "suites"));
+        fs::remove(temp / (available ? "suites" : "suites-away"));
+        fs::rename(temp / (available ? "suites-away" : "suites"),
+                   temp / (available ? "suites" : "suites-away"));
+        if (!available)
+            temp.writeFile("suites", "");
     }
 
     /// Adds `value` under `key` to the suite's bookmark map: by default a
@@ -69,7 +85,7 @@ class FinderSyncFixture : public ::testing::Test {
     }
     void addBookmark(const std::string& key, PlistValue value) {
         bookmarks.set(key, std::move(value));
-        shared().set(std::string(contract::kSecuredDirectoriesKey), bookmarks);
+        share(contract::kSecuredDirectoriesKey, bookmarks);
     }
 
     /// Of the applications the extension looks for, only `apps` exist.
@@ -113,7 +129,8 @@ class FinderSyncFixture : public ::testing::Test {
     CallLog calls;
     std::ostringstream log;
     FakeFinderSyncController controller{&calls};
-    FakeSettingsProvider settings{&calls};
+    DirectoryAppGroupContainers suites{temp / "suites"};
+    PlistFileSettingsProvider settings{suites, std::make_shared<PlistFileCache>()};
     FakeAppGroupContainers containers;
     RecordingFileManager files{&calls};
     FakeSecurityScope security{&calls};
