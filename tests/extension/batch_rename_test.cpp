@@ -167,7 +167,8 @@ class BatchRenameTest : public fakes::FinderSyncFixture {
 TEST_F(BatchRenameTest, TheRequestGoesOutAsANotificationThenAsTheRecord) {
     notifications.onPost = [&] { EXPECT_FALSE(sharedValue("batchRenameRequest")); };
     for (const std::size_t items : {2, 1}) {
-        controller.selected.assign(items, FileURL::fromPath(temp / "w/a"));
+        controller.setRequestContext(std::nullopt,
+                                     std::vector(items, FileURL::fromPath(temp / "w/a")));
         unshare("batchRenameRequest");
         ASSERT_TRUE(finderSync->performAction("batchRenameItems:"));
         EXPECT_TRUE(sharedValue("batchRenameRequest"));

@@ -7,6 +7,7 @@
 
 #include "extension/companion_contract.h"
 #include "extension/finder_sync.h"
+#include "host/host_finder_sync_controller.h"
 #include "platform/linux/desktop_clipboard.h"
 #include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/freedesktop_system_images.h"
@@ -14,7 +15,6 @@
 #include "platform/plist/plist_codec.h"
 #include "tests/fakes/fake_alert_presenter.h"
 #include "tests/fakes/fake_app_group_containers.h"
-#include "tests/fakes/fake_finder_sync_controller.h"
 #include "tests/fakes/fake_notification_center.h"
 #include "tests/fakes/fake_scheduler.h"
 #include "tests/fakes/fake_security_scope.h"
@@ -128,7 +128,7 @@ class FinderSyncFixture : public ::testing::Test {
     testing::TempDir temp;
     CallLog calls;
     std::ostringstream log;
-    FakeFinderSyncController controller{&calls};
+    HostFinderSyncController controller;
     DirectoryAppGroupContainers suites{temp / "suites"};
     PlistFileSettingsProvider settings{suites, std::make_shared<PlistFileCache>()};
     FakeAppGroupContainers containers;
