@@ -46,17 +46,5 @@ TEST_F(SettingsSuiteContract, ReadsComeFromASnapshotThatSynchronizeOrAnOwnWriteR
     EXPECT_EQ(open("group.Test.Other")->objectForKey("second"), std::nullopt);
 }
 
-TEST_F(SettingsSuiteContract, RemoveIfEqualRemovesOnlyTheValueStillStored) {
-    const PlistValue first = PlistDictionary{{"id", "A"}}, second = PlistDictionary{{"id", "B"}};
-    auto mine = open(), theirs = open();
-    EXPECT_EQ(mine->removeObjectIfEqual("record", first), false) << "missing";
-    ASSERT_TRUE(mine->setObject(first, "record"));
-    ASSERT_TRUE(theirs->setObject(second, "record"));
-    EXPECT_EQ(mine->removeObjectIfEqual("record", first), false) << "replaced meanwhile";
-    EXPECT_EQ(mine->objectForKey("record"), second) << "and seen";
-    EXPECT_EQ(mine->removeObjectIfEqual("record", second), true);
-    EXPECT_EQ(open()->objectForKey("record"), std::nullopt);
-}
-
 } // namespace
 } // namespace corvane
