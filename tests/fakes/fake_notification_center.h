@@ -3,6 +3,7 @@
 #include "platform/notification_center.h"
 #include "tests/fakes/call_log.h"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -18,10 +19,11 @@ class FakeNotificationCenter final : public NotificationCenter, Recorder {
 
     void post(std::string_view name, const PlistDictionary& userInfo) override {
         record("notifications.post " + std::string(name));
+        if (onPost)
+            onPost();
         posted.push_back(Notification{std::string(name), userInfo});
     }
     ObserverId addObserver(std::string name, Handler handler) override {
-        record("notifications.addObserver " + name);
         observers_.emplace(++lastId_, std::pair{std::move(name), std::move(handler)});
         return lastId_;
     }
@@ -39,6 +41,8 @@ class FakeNotificationCenter final : public NotificationCenter, Recorder {
         return matching.size();
     }
 
+    /// Runs as each post begins.
+    std::function<void()> onPost;
     /// Every notification posted, in order.
     std::vector<Notification> posted;
 

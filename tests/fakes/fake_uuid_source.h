@@ -2,16 +2,14 @@
 
 #include "platform/uuid.h"
 
-#include <cstdio>
+#include <string>
 
 namespace corvane::fakes {
 
-/// "00000000-0000-0000-0000-00000000000N", counting up.
+/// "00000000-0000-0000-0000-00000000000N", counting up from 1 (N below 10).
 struct FakeUUIDSource final : UUIDSource {
     std::string makeUUIDString() override {
-        char buffer[37];
-        std::snprintf(buffer, sizeof buffer, "00000000-0000-0000-0000-%012X", ++made);
-        return buffer;
+        return "00000000-0000-0000-0000-00000000000" + std::to_string(++made);
     }
     int made = 0;
 };

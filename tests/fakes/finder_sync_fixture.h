@@ -7,16 +7,17 @@
 
 #include "extension/companion_contract.h"
 #include "extension/finder_sync.h"
+#include "host/host_finder_sync_controller.h"
 #include "platform/linux/desktop_clipboard.h"
+#include "platform/linux/directory_app_group_containers.h"
 #include "platform/linux/freedesktop_system_images.h"
+#include "platform/linux/plist_file_settings.h"
 #include "platform/plist/plist_codec.h"
 #include "tests/fakes/fake_alert_presenter.h"
 #include "tests/fakes/fake_app_group_containers.h"
-#include "tests/fakes/fake_finder_sync_controller.h"
 #include "tests/fakes/fake_notification_center.h"
 #include "tests/fakes/fake_scheduler.h"
 #include "tests/fakes/fake_security_scope.h"
-#include "tests/fakes/fake_settings_provider.h"
 #include "tests/fakes/fake_uuid_source.h"
 #include "tests/fakes/fake_workspace.h"
 #include "tests/fakes/recording_file_manager.h"
@@ -25,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <initializer_list>
 #include <iterator>
 #include <memory>
@@ -36,6 +38,14 @@ namespace corvane::fakes {
 
 class FinderSyncFixture : public ::testing::Test {
   protected:
+    /// The applications the extension looks for.
+    static inline const std::string kSystemTerminal = "/System/Applications/Utilities/Terminal.app",
+                                    kTerminal = "/Applications/Utilities/Terminal.app",
+                                    kITerm = "/Applications/iTerm.app",
+                                    kITerm2 = "/Applications/iTerm 2.app",
+                                    kVSCode = "/Applications/Visual Studio Code.app",
+                                    kInsiders = "/Applications/Visual Studio Code - Insiders.app";
+
     FinderSyncFixture() { containers.container = temp.makeFolder("container"); }
 
     /// Creates the object (running its start-up) and keeps it in `finderSync`.
@@ -45,12 +55,26 @@ class FinderSyncFixture : public ::testing::Test {
                                scheduler, uuids, images, log, workspace, pasteboard, alerts});
     }
 
-    /// What the shared settings suite stores.
-    PlistDictionary& shared() { return settings.store(contract::kAppGroupId); }
+    /// Stores or removes `key` in the shared settings suite, as the companion app does.
+    void share(std::string_view key, const PlistValue& value) {
+        ASSERT_TRUE(settings.openSuite(contract::kAppGroupId)->setObject(value, key));
+    }
+    void unshare(std::string_view key) {
+        ASSERT_TRUE(settings.openSuite(contract::kAppGroupId)->removeObject(key));
+    }
     /// The value under `key` in the shared settings suite, or none.
     std::optional<PlistValue> sharedValue(std::string_view key) {
-        const PlistValue* value = shared().find(key);
-        return value ? std::optional(*value) : std::nullopt;
+        return settings.openSuite(contract::kAppGroupId)->objectForKey(key);
+    }
+    /// Puts a regular file where the suites' folder is, or takes it away again.
+    void setSuitesAvailable(bool available) {
+        namespace fs = std::filesystem;
+        fs::create_directories(temp / (available ? "suites-away" : "suites"));
+        fs::remove(temp / (available ? "suites" : "suites-away"));
+        fs::rename(temp / (available ? "suites-away" : "suites"),
+                   temp / (available ? "suites" : "suites-away"));
+        if (!available)
+            temp.writeFile("suites", "");
     }
 
     /// Adds `value` under `key` to the suite's bookmark map: by default a
@@ -61,15 +85,13 @@ class FinderSyncFixture : public ::testing::Test {
     }
     void addBookmark(const std::string& key, PlistValue value) {
         bookmarks.set(key, std::move(value));
-        shared().set(std::string(contract::kSecuredDirectoriesKey), bookmarks);
+        share(contract::kSecuredDirectoriesKey, bookmarks);
     }
 
     /// Of the applications the extension looks for, only `apps` exist.
     void installOnly(const std::vector<std::string>& apps) {
-        for (const char* app : {"/System/Applications/Utilities/Terminal.app",
-                                "/Applications/Utilities/Terminal.app", "/Applications/iTerm.app",
-                                "/Applications/iTerm 2.app", "/Applications/Visual Studio Code.app",
-                                "/Applications/Visual Studio Code - Insiders.app"})
+        for (const std::string& app :
+             {kSystemTerminal, kTerminal, kITerm, kITerm2, kVSCode, kInsiders})
             files.exists[app] = std::ranges::count(apps, app) > 0;
     }
 
@@ -106,8 +128,9 @@ class FinderSyncFixture : public ::testing::Test {
     testing::TempDir temp;
     CallLog calls;
     std::ostringstream log;
-    FakeFinderSyncController controller{&calls};
-    FakeSettingsProvider settings{&calls};
+    HostFinderSyncController controller;
+    DirectoryAppGroupContainers suites{temp / "suites"};
+    PlistFileSettingsProvider settings{suites, std::make_shared<PlistFileCache>()};
     FakeAppGroupContainers containers;
     RecordingFileManager files{&calls};
     FakeSecurityScope security{&calls};
