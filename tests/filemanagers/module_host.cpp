@@ -280,14 +280,4 @@ GDBusConnection* useAsSessionBus(const PrivateBus& bus) {
     return connection;
 }
 
-bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    return waitUntil(
-        [&] {
-            while (g_main_context_iteration(nullptr, FALSE)) {
-            }
-            return done();
-        },
-        timeout);
-}
-
 } // namespace corvane::testing

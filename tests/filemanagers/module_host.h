@@ -75,7 +75,5 @@ std::unique_ptr<ModuleHost> loadDolphinModule(const std::string& path);
 /// one) and keeps GIO to local files. Returns the shared connection, which
 /// stays open (and does not end the process) when the bus goes away.
 GDBusConnection* useAsSessionBus(const PrivateBus& bus);
-/// Runs the default main context until `done` holds or `timeout` passes.
-bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s);
 
 } // namespace corvane::testing

@@ -1,6 +1,7 @@
 #include "tests/integration/process_harness.h"
 
 #include <fcntl.h>
+#include <glib.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,6 +43,16 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
         std::this_thread::sleep_for(interval);
     }
     return true;
+}
+
+bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    return waitUntil(
+        [&] {
+            while (g_main_context_iteration(nullptr, FALSE)) {
+            }
+            return done();
+        },
+        timeout);
 }
 
 // ---------------------------------------------------------------- Process

@@ -30,6 +30,8 @@ Environment currentEnvironment();
 /// passed (false).
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s,
                std::chrono::milliseconds interval = 5ms);
+/// `waitUntil`, iterating the default GLib main context between looks.
+bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s);
 
 /// Which output stream of a child process.
 enum class Stream { Stdout, Stderr };

@@ -9,6 +9,7 @@
 #include "platform/linux/glib_scheduler.h"
 #include "platform/linux/plist_file.h"
 #include "platform/linux/posix_file_manager.h"
+#include "tests/integration/process_harness.h"
 #include "tests/platform/test_support.h"
 
 #include <gtest/gtest.h>
@@ -129,7 +130,7 @@ TEST_F(ApplicationsTest, WorkspaceCompletesOnceLaterOnTheLoopAndAlertsFallBackTo
         [&](Expected<void> outcome) { outcomes.push_back(testing::failure(outcome)); });
     workspace.openURLs({FileURL::fromPath("/x")}, FileURL::fromPath(kITerm), nullptr);
     EXPECT_TRUE(outcomes.empty()) << "never from inside the call";
-    testing::runLoopUntil([] { return false; }, 20ms);
+    testing::spinUntil([] { return false; }, 20ms);
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_TRUE(outcomes[0].starts_with("No program is set for iTerm"));
 

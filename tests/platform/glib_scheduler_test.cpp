@@ -1,4 +1,5 @@
 #include "platform/linux/glib_scheduler.h"
+#include "tests/integration/process_harness.h"
 #include "tests/platform/test_support.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@ namespace corvane {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::runLoopUntil;
+using testing::spinUntil;
 
 enum class StopBy { Invalidate, Destroy };
 
@@ -26,8 +27,8 @@ TEST(GlibScheduler, TimersFireThroughFailingBlocksUntilStoppedAndTasksRunInOrder
                 throw std::runtime_error("a failing block keeps its timer");
             stop == StopBy::Invalidate ? timer->invalidate() : timer.reset();
         });
-        ASSERT_TRUE(runLoopUntil([&] { return fired >= 3; }, 5s));
-        runLoopUntil([] { return false; }, 30ms);
+        ASSERT_TRUE(spinUntil([&] { return fired >= 3; }, 5s));
+        spinUntil([] { return false; }, 30ms);
         EXPECT_EQ(fired, 3) << static_cast<int>(stop);
         EXPECT_TRUE(!timer || !timer->isValid());
     }
@@ -43,10 +44,10 @@ TEST(GlibScheduler, TimersFireThroughFailingBlocksUntilStoppedAndTasksRunInOrder
                 scheduler.postToMainQueue([&, i] { order.push_back(i); });
         }).join();
         EXPECT_TRUE(order.empty()) << "a task ran before the loop was iterated";
-        ASSERT_TRUE(runLoopUntil([&] { return order.size() == 50; }, 5s));
+        ASSERT_TRUE(spinUntil([&] { return order.size() == 50; }, 5s));
         scheduler.postToMainQueue([&] { order.push_back(-1); });
     }
-    runLoopUntil([] { return false; }, 20ms);
+    spinUntil([] { return false; }, 20ms);
     EXPECT_TRUE(order.size() == 50 && std::ranges::is_sorted(order));
 }
 
