@@ -2,6 +2,8 @@
 // Files, the GNOME Files module and corvane-findersync: the settings window
 // switches two commands on, GNOME Files' menu sends a batch rename that the
 // companion's window answers, and "Show/Hide Hidden Files" shows a dot-file.
+// Started as at login it shows no window, and "appIsRunning" holds until
+// SIGTERM ends it.
 //
 // GNOME Files reads modules only from its own folder: it runs in a private
 // mount namespace (root only), see tests/desktop/desktop_session.h.
@@ -10,6 +12,7 @@
 #include "tests/integration/end_to_end.h"
 #include "tests/integration/fake_bus_service.h"
 
+#include <csignal>
 #include <filesystem>
 #include <thread>
 
@@ -18,10 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class CompanionEndToEnd : public EndToEnd {
-  protected:
-    std::string read(const std::string& key) { return companion({"read", key}).out; }
-};
+using CompanionEndToEnd = EndToEnd;
 
 TEST_F(CompanionEndToEnd, RenamesFromTheFileManagerAndShowsHiddenFiles) {
     if (!canMountPrivately(env))
@@ -38,6 +38,7 @@ TEST_F(CompanionEndToEnd, RenamesFromTheFileManagerAndShowsHiddenFiles) {
     DesktopSession desktop(env, "1280x1024x24", Accessibility::On);
     ASSERT_TRUE(desktop.started()) << "Xvfb did not start";
     auto screenshot = [&] { return desktop.screenshot("companion"); };
+    auto read = [&](const std::string& key) { return companion({"read", key}).out; };
     // Runs the accessibility driver with `args`.
     auto drive = [&](std::vector<std::string> args) {
         CommandResult result = desktop.accessible(std::move(args));
@@ -54,6 +55,7 @@ TEST_F(CompanionEndToEnd, RenamesFromTheFileManagerAndShowsHiddenFiles) {
     // running one's settings window and ends.
     Process plus({CORVANE_PLUS, "--background"}, env);
     ASSERT_TRUE(waitUntil([&] { return read("appIsRunning") == "true\n"; })) << plus.output();
+    EXPECT_FALSE(waitUntil([&] { return !desktop.windows("corvane-plus").empty(); }, 2s));
     EXPECT_EQ(runCommand({CORVANE_PLUS}, env).exitStatus, 0);
     EXPECT_TRUE(waitUntil([&] { return !desktop.windows("corvane-plus").empty(); }));
     ASSERT_TRUE(drive({"do", "corvane-plus", "check box", "Batch Rename"})) << screenshot();
@@ -127,6 +129,10 @@ TEST_F(CompanionEndToEnd, RenamesFromTheFileManagerAndShowsHiddenFiles) {
     ASSERT_TRUE(chooseFromMenu("Show/Hide Hidden Files")) << screenshot();
     EXPECT_TRUE(waitUntil([&] { return gsettings("show-hidden") == "true\n"; })) << screenshot();
     EXPECT_TRUE(drive({"find", files, "any", ".hidden"})) << screenshot();
+
+    plus.sendSignal(SIGTERM);
+    EXPECT_EQ(plus.wait(), 0) << plus.output(Stream::Stderr);
+    EXPECT_EQ(read("appIsRunning"), "false\n");
 }
 
 } // namespace
