@@ -97,9 +97,7 @@ std::shared_ptr<const DesktopApplications::Config> DesktopApplications::config()
     posix::FileIdentity identity;
     auto bytes = posix::readFile(file, kMaxConfigFileSize, &identity);
     if (!bytes && bytes.error().code == std::errc::no_such_file_or_directory) {
-        std::size_t slash = file.rfind('/');
-        watchable = watchAbsence(file.substr(0, std::max<std::size_t>(slash, 1)),
-                                 std::string_view(file).substr(slash + 1), watched);
+        watchable = watchAbsence(file, watched);
     } else {
         if (!bytes) {
             fresh->error = bytes.error().description;

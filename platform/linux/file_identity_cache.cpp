@@ -37,4 +37,12 @@ bool watchAbsence(std::string_view folder, std::string_view name,
     return true;
 }
 
+bool watchAbsence(std::string_view path, std::vector<WatchedItem>& watched) {
+    if (!path.starts_with('/'))
+        return false;
+    const std::size_t slash = path.rfind('/');
+    return watchAbsence(path.substr(0, std::max<std::size_t>(slash, 1)), path.substr(slash + 1),
+                        watched);
+}
+
 } // namespace corvane

@@ -30,6 +30,8 @@ bool unchanged(const std::vector<WatchedItem>& watched);
 /// changes) or a look-up failed otherwise.
 bool watchAbsence(std::string_view folder, std::string_view name,
                   std::vector<WatchedItem>& watched);
+/// The same for the absolute path `path`; false for any other path.
+bool watchAbsence(std::string_view path, std::vector<WatchedItem>& watched);
 
 /// What was found by reading or looking at files, kept while those files are
 /// unchanged: a question asked again and again costs a `stat` per watched

@@ -4,9 +4,7 @@
 
 #include <malloc.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <string_view>
 #include <vector>
 
 namespace corvane {
@@ -74,20 +72,17 @@ Expected<SharedPlistFile> PlistFileCache::read(const std::string& path) {
     std::vector<WatchedItem> watched;
     if (file->state != PlistFileState::Missing) {
         watched.push_back({path, identity});
-    } else {
-        // Kept while its folder shows that nothing has come to the path.
-        const std::size_t slash = path.rfind('/');
-        if (slash == std::string::npos ||
-            !watchAbsence(std::string_view(path).substr(0, std::max<std::size_t>(slash, 1)),
-                          std::string_view(path).substr(slash + 1), watched))
-            watched.clear();
+    } else if (!watchAbsence(path, watched)) {
+        // Kept only while its folder shows that nothing has come to the path.
+        watched.clear();
     }
     // At most one very large file is held at a time, so what is kept stays
     // bounded whatever the files hold.
-    if (size > kMaxKeptSize && !largeKept_.empty() && largeKept_ != path)
-        kept_.forget(largeKept_);
-    if (size > kMaxKeptSize)
+    if (size > kMaxKeptSize) {
+        if (!largeKept_.empty() && largeKept_ != path)
+            kept_.forget(largeKept_);
         largeKept_ = path;
+    }
     if (watched.empty())
         kept_.forget(path);
     else
